@@ -1,0 +1,170 @@
+#include "evaluation/intersections.h"
+
+#include <algorithm>
+#include <bit>
+#include <limits>
+#include <stdexcept>
+#include <vector>
+
+#include "evaluation/number_format.h"
+#include "instance/index_sets.h"
+
+namespace intersections {
+
+namespace {
+
+using Word = std::uint64_t;
+constexpr std::size_t wordBits = 64;
+
+// The columns of the matrix as bit sets over the rows: bit j % 64 of word
+// j / 64 of a column is 1 when row j has a 1 for that event.
+struct PackedColumns {
+  std::size_t words = 0;   // words per column
+  std::vector<Word> bits;  // column e occupies words [e * words, (e + 1) * words)
+  const Word* column(std::int32_t event) const { return bits.data() + (event - 1) * words; }
+};
+
+PackedColumns packColumns(const EventMatrix& matrix, std::size_t n) {
+  PackedColumns columns;
+  columns.words = (matrix.size() + wordBits - 1) / wordBits;
+  columns.bits.assign(n * columns.words, 0);
+  for (std::size_t j = 0; j < matrix.size(); ++j) {
+    const IntSequence& row = matrix[j];
+    if (row.size() < n) {
+      throw std::invalid_argument("row " + std::to_string(j) + " of the outcome matrix has " +
+                                  std::to_string(row.size()) + " entries, fewer than the " +
+                                  std::to_string(n) + " of the first row");
+    }
+    for (std::size_t e = 0; e < n; ++e) {
+      if (row[e] == 1) {
+        columns.bits[e * columns.words + j / wordBits] |= Word{1} << (j % wordBits);
+      } else if (row[e] != 0) {
+        throw std::invalid_argument("entry " + std::to_string(e) + " of row " + std::to_string(j) +
+                                    " of the outcome matrix is " + std::to_string(row[e]) +
+                                    ", neither 0 nor 1");
+      }
+    }
+  }
+  return columns;
+}
+
+bool allEqual(const std::vector<double>& weights) {
+  return std::all_of(weights.begin(), weights.end(), [&](double w) {
+    return std::bit_cast<std::uint64_t>(w) == std::bit_cast<std::uint64_t>(weights.front());
+  });
+}
+
+// With equal weights every set found in k rows has the same sum, that of k
+// weights added one after another, so each of the rows + 1 lines is made once.
+struct LineTable {
+  std::string text;                  // the lines one after another, CR LF included
+  std::vector<std::size_t> offsets;  // line k is text[offsets[k], offsets[k + 1])
+};
+
+LineTable makeLineTable(double weight, std::size_t rows) {
+  LineTable table;
+  char buffer[maxProbabilityLength];
+  double sum = 0.0;
+  for (std::size_t k = 0; k <= rows; ++k) {
+    if (k > 0) sum += weight;
+    table.offsets.push_back(table.text.size());
+    table.text.append(buffer, writeProbability(sum, buffer));
+    table.text.append("\r\n");
+  }
+  table.offsets.push_back(table.text.size());
+  return table;
+}
+
+std::size_t countRows(const Word* a, const Word* b, std::size_t words) {
+  std::size_t count = 0;
+  for (std::size_t w = 0; w < words; ++w) count += static_cast<std::size_t>(std::popcount(a[w] & b[w]));
+  return count;
+}
+
+std::size_t countRows(const Word* a, std::size_t words) {
+  std::size_t count = 0;
+  for (std::size_t w = 0; w < words; ++w) count += static_cast<std::size_t>(std::popcount(a[w]));
+  return count;
+}
+
+// The sum of the weights of the rows whose bit is set, in ascending row order.
+double sumRows(const Word* bits, std::size_t words, const std::vector<double>& weights) {
+  double sum = 0.0;
+  for (std::size_t w = 0; w < words; ++w) {
+    for (Word word = bits[w]; word != 0; word &= word - 1) {
+      sum += weights[w * wordBits + static_cast<std::size_t>(std::countr_zero(word))];
+    }
+  }
+  return sum;
+}
+
+}  // namespace
+
+void writeIntersectionProbabilities(std::int32_t m, DoubleSequence weights, EventMatrix matrix) {
+  writeIntersectionProbabilitiesTo(outputFileName, m, std::move(weights), std::move(matrix));
+}
+
+void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
+                                      DoubleSequence weights, EventMatrix matrix) {
+  const std::size_t rows = matrix.size();
+  const std::size_t n = rows == 0 ? 0 : matrix.front().size();
+  if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    throw std::invalid_argument("the outcome matrix has more than 2147483647 events");
+  }
+  if (weights.size() < rows) {
+    throw std::invalid_argument("there are " + std::to_string(weights.size()) +
+                                " weights for " + std::to_string(rows) + " outcome rows");
+  }
+  const PackedColumns columns = packColumns(matrix, n);
+  EventMatrix().swap(matrix);
+  const std::vector<double> rowWeights(weights.begin(), weights.begin() + static_cast<std::ptrdiff_t>(rows));
+  DoubleSequence().swap(weights);
+
+  const bool equalWeights = rows > 0 && allEqual(rowWeights);
+  const LineTable table = equalWeights ? makeLineTable(rowWeights.front(), rows) : LineTable{};
+  const std::size_t words = columns.words;
+  const auto events = static_cast<std::int32_t>(n);
+
+  // prefix[i] holds the intersection of the columns of the first i + 1 events
+  // of the current set. The next set in the order shares its entries before
+  // the position that changed, so only the later prefixes are recomputed:
+  // fewer than two on average.
+  std::vector<Word> prefix;
+  std::vector<Word> indicator(words);
+  char line[maxProbabilityLength + 2];
+
+  LineFile out = openLineFile(path);
+  IndexSet set;
+  for (int changed; (changed = nextIndexSet(set, events, m)) >= 0;) {
+    const std::size_t size = set.size();
+    if (prefix.size() < size * words) prefix.resize(size * words);
+    const std::size_t from = std::max<std::size_t>(static_cast<std::size_t>(changed), 1);
+    if (changed == 0) std::copy_n(columns.column(set[0]), words, prefix.begin());
+    for (std::size_t i = from; i + 1 < size; ++i) {
+      const Word* column = columns.column(set[i]);
+      for (std::size_t w = 0; w < words; ++w) {
+        prefix[i * words + w] = prefix[(i - 1) * words + w] & column[w];
+      }
+    }
+    // The last event is combined on the fly, without storing the result.
+    const Word* head = prefix.data() + (size >= 2 ? (size - 2) * words : 0);
+    const Word* last = columns.column(set[size - 1]);
+    if (equalWeights) {
+      const std::size_t k = size == 1 ? countRows(last, words) : countRows(head, last, words);
+      writeLine(out, table.text.data() + table.offsets[k], table.offsets[k + 1] - table.offsets[k]);
+    } else {
+      if (size == 1) {
+        std::copy_n(last, words, indicator.begin());
+      } else {
+        for (std::size_t w = 0; w < words; ++w) indicator[w] = head[w] & last[w];
+      }
+      std::size_t length = writeProbability(sumRows(indicator.data(), words, rowWeights), line);
+      line[length++] = '\r';
+      line[length++] = '\n';
+      writeLine(out, line, length);
+    }
+  }
+  closeLineFile(out);
+}
+
+}  // namespace intersections

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+#include "instance/types.h"
+
+namespace intersections {
+
+// 2n random outcome rows of n entries, drawn with std::rand (never seeded
+// here). Each entry of an attempt takes one draw r, every entry is drawn, and
+// the entry is 1 when r % 100 + 1 <= density; an attempt without a 1 is
+// discarded and drawn again. Empty, with no draw, when n < 1.
+// The caller must make sure that 2n fits in a signed 32-bit integer and that
+// density >= 1 when n >= 1: otherwise no row can ever be accepted and the
+// call never returns.
+EventMatrix generateEventMatrix(std::int32_t n, std::int32_t density);
+
+// 2n copies of P / (2n), with 2n computed in signed 32-bit arithmetic; empty
+// when n < 1. The caller must make sure that 2n fits.
+DoubleSequence makeWeights(std::int32_t n, double P);
+
+}  // namespace intersections

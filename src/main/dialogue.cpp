@@ -1,0 +1,136 @@
+#include "main/dialogue.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <istream>
+#include <limits>
+#include <locale>
+#include <new>
+#include <optional>
+#include <ostream>
+#include <sstream>
+#include <string>
+
+#include "evaluation/intersections.h"
+#include "instance/random_instance.h"
+
+namespace intersections {
+
+namespace {
+
+// 2n rows must fit in a signed 32-bit integer.
+constexpr std::int32_t largestN = std::numeric_limits<std::int32_t>::max() / 2;
+
+struct Question {
+  const char* prompt;
+  const char* name;  // as it appears in messages
+  const char* wanted;
+};
+
+constexpr Question askN{"Number of events. n=", "the number of events n",
+                        "a whole number from 1 to 1073741823"};
+constexpr Question askDensity{
+    "The probability (density) of the 1 entry in the matrix in percent (it must be an integer "
+    "between 0 and 100): ",
+    "the density", "a whole number of at least 1 (percent; 100 or more gives a matrix of ones)"};
+constexpr Question askP{"The probability of the union of the events: ",
+                        "the probability of the union P", "a finite number"};
+constexpr Question askM{"Maximum order of the intersections. m=", "the maximum order m",
+                        "a whole number from -2147483648 to 2147483647"};
+
+// A refused answer: the message has been written, the run ends with the status.
+struct Refusal {
+  int status;
+};
+
+template <typename Number>
+Number ask(const Question& question, std::istream& in, std::ostream& out, std::ostream& err) {
+  out << question.prompt << std::flush;
+  Number value{};
+  in >> std::ws;
+  if (in.peek() == std::char_traits<char>::eof()) {
+    err << "intersections: the input ended before " << question.name << " was given\n";
+    throw Refusal{exitBadAnswer};
+  }
+  if (!(in >> value)) {
+    err << "intersections: " << question.name << " must be " << question.wanted << '\n';
+    throw Refusal{exitBadAnswer};
+  }
+  return value;
+}
+
+void refuse(const Question& question, std::ostream& err) {
+  err << "intersections: " << question.name << " must be " << question.wanted << '\n';
+  throw Refusal{exitBadAnswer};
+}
+
+// What the machine can still give, from /proc/meminfo, in bytes; nothing
+// where that cannot be read.
+std::optional<double> availableMemory() {
+  std::ifstream meminfo("/proc/meminfo");
+  std::string key;
+  double kilobytes = 0;
+  std::string unit;
+  while (meminfo >> key >> kilobytes >> unit) {
+    if (key == "MemAvailable:") return kilobytes * 1024.0;
+  }
+  return std::nullopt;
+}
+
+// A generous estimate of the peak memory of the instance: 2n rows of n 32-bit
+// entries held in blocks of 512 bytes, plus the packed columns.
+double instanceBytes(std::int32_t n) {
+  const double rows = 2.0 * n;
+  const double blocksPerRow = std::ceil(n / 128.0);
+  const double packed = n * std::ceil(rows / 64.0) * 8.0;
+  return rows * (blocksPerRow * 512.0 + 160.0) + packed;
+}
+
+int run(std::istream& in, std::ostream& out, std::ostream& err) {
+  const auto n = ask<std::int32_t>(askN, in, out, err);
+  if (n < 1 || n > largestN) refuse(askN, err);
+  const auto density = ask<std::int32_t>(askDensity, in, out, err);
+  if (density < 1) refuse(askDensity, err);
+  const auto P = ask<double>(askP, in, out, err);
+  if (!std::isfinite(P)) refuse(askP, err);
+  const auto m = ask<std::int32_t>(askM, in, out, err);
+
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+
+  const double needed = instanceBytes(n);
+  if (const auto available = availableMemory(); available && needed > *available) {
+    err << "intersections: n = " << n << " needs about " << std::llround(needed / 1048576.0)
+        << " MB for its outcome matrix, more than the " << std::llround(*available / 1048576.0)
+        << " MB of memory available\n";
+    return exitTooLarge;
+  }
+  EventMatrix matrix = generateEventMatrix(n, density);
+  DoubleSequence weights = makeWeights(n, P);
+  writeIntersectionProbabilities(m, std::move(weights), std::move(matrix));
+  return exitDone;
+}
+
+}  // namespace
+
+int runIntersections(std::istream& in, std::ostream& out, std::ostream& err) {
+  in.imbue(std::locale::classic());
+  try {
+    return run(in, out, err);
+  } catch (const Refusal& refusal) {
+    return refusal.status;
+  } catch (const OutputError& error) {
+    err << "intersections: " << error.what() << '\n';
+    return exitOutputFailed;
+  } catch (const std::bad_alloc&) {
+    err << "intersections: out of memory while building the instance\n";
+    return exitTooLarge;
+  } catch (const std::exception& error) {
+    err << "intersections: internal error: " << error.what() << '\n';
+    return exitInternalError;
+  }
+}
+
+}  // namespace intersections

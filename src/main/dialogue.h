@@ -1,0 +1,24 @@
+#pragma once
+
+#include <iosfwd>
+
+namespace intersections {
+
+// Exit statuses of a run.
+enum ExitStatus : int {
+  exitDone = 0,          // prob.txt written in full
+  exitBadAnswer = 1,     // an answer was not a number, out of range, or missing
+  exitOutputFailed = 2,  // prob.txt could not be created or written
+  exitTooLarge = 3,      // the instance does not fit in memory
+  exitInternalError = 4  // an error the program did not expect
+};
+
+// The whole run: asks for n, the density, P and m on `out` and reads each from
+// `in` (formatted, classic locale), seeds std::rand from the clock right after
+// the last answer, draws the instance and writes "prob.txt" in the working
+// directory. Writes nothing to `out` but the prompts. A refused answer or a
+// failure gives one line on `err` and the status saying what went wrong; the
+// file is only touched once every answer has been accepted.
+int runIntersections(std::istream& in, std::ostream& out, std::ostream& err);
+
+}  // namespace intersections
