@@ -38,6 +38,10 @@ IndexSetList enumerateIndexSets(std::int32_t n, std::int32_t m) {
   IndexSetList list;
   // 64-bit sizes: m may be 2147483647, whose successor does not fit.
   const std::int64_t largest = std::min<std::int64_t>(m, n);
+  // Every coefficient the unranking needs is at most C(n, size) for some
+  // size: asking for each once first refuses a size beyond the 32-bit limit
+  // before the smaller sizes have filled memory.
+  for (std::int64_t size = 1; size <= largest; ++size) binomial(n, static_cast<std::int32_t>(size));
   for (std::int64_t size = 1; size <= largest; ++size) {
     const auto i = static_cast<std::int32_t>(size);
     for (std::int32_t rank = 0; rank < binomial(n, i); ++rank) {

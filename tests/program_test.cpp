@@ -1,0 +1,256 @@
+// End-to-end: the built executable with its answers on standard input.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "evaluation/number_format.h"
+#include "instance/binomial.h"
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::readFile;
+using testing_support::runProgram;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+const std::vector<std::string> prompts = {
+    "Number of events. n=",
+    "The probability (density) of the 1 entry in the matrix in percent (it must be an integer "
+    "between 0 and 100): ",
+    "The probability of the union of the events: ",
+    "Maximum order of the intersections. m=",
+};
+
+std::string firstPrompts(std::size_t count) {
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) text += prompts[i];
+  return text;
+}
+
+std::vector<std::string> splitLines(const std::string& file) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = file.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(file.substr(start, end - start));
+  }
+  EXPECT_EQ(start, file.size()) << "the file does not end in CR LF";
+  return lines;
+}
+
+std::size_t expectedLines(int n, int m) {
+  std::size_t count = 0;
+  for (int i = 1; i <= std::min(n, m); ++i) count += static_cast<std::size_t>(intersections::binomial(n, i));
+  return count;
+}
+
+TEST(Program, WritesOneLinePerSetInTheFileFormat) {
+  struct Case { std::string input; int n, m; double P; };
+  const Case cases[] = {
+      {"3 100 0.9 3", 3, 3, 0.9},                       // all on one line
+      {"4\n100\n1\n2\n", 4, 2, 1.0},                     // one answer per line
+      {"\n\n5\n\n\n100\n\n0.5\n\n4\n", 5, 4, 0.5},       // blank lines between
+      {"\t6\t\t100 \t 8e-1\t6", 6, 6, 0.8},              // tabs, an exponent
+      {"+2 +100 -1.0 +7", 2, 7, -1.0},                   // signs, m above n
+      {"7 100 0.25 2147483647", 7, 7, 0.25},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    const auto result = runProgram(dir.path, c.input);
+    EXPECT_EQ(result.exitStatus, 0) << c.input << "\n" << result.err;
+    EXPECT_EQ(result.out, firstPrompts(4));
+    EXPECT_EQ(result.err, "");
+    // At density 100 every row is all ones, so every set has probability P.
+    const std::vector<std::string> lines = splitLines(readFile(dir.path / "prob.txt"));
+    EXPECT_EQ(lines.size(), expectedLines(c.n, c.m)) << c.input;
+    for (const std::string& line : lines) ASSERT_EQ(line, intersections::formatProbability(c.P)) << c.input;
+  }
+}
+
+TEST(Program, RandomInstanceLinesAreMultiplesOfTheWeight) {
+  TempDir dir;
+  const auto result = runProgram(dir.path, "10 30 1 10");
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  const std::vector<std::string> lines = splitLines(readFile(dir.path / "prob.txt"));
+  ASSERT_EQ(lines.size(), 1023u);
+  // P = 1 over 20 rows: each value is k/20 for some row count k, and the
+  // single events cover every row between them.
+  double singles = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const double value = std::stod(lines[i]);
+    const double rows = value * 20;
+    EXPECT_NEAR(rows, std::round(rows), 1e-6) << lines[i];
+    if (i < 10) singles += rows;
+  }
+  EXPECT_GE(singles, 20 - 1e-6);
+}
+
+TEST(Program, OrderBelowOneEmptiesTheFile) {
+  for (const std::string m : {"0", "-1", "-2147483648"}) {
+    TempDir dir;
+    writeFile(dir.path / "prob.txt", "old content\r\n");
+    const auto result = runProgram(dir.path, "3 50 0.5 " + m);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(result.out, firstPrompts(4));
+    EXPECT_TRUE(std::filesystem::exists(dir.path / "prob.txt"));
+    EXPECT_EQ(readFile(dir.path / "prob.txt"), "") << "m = " << m;
+  }
+}
+
+TEST(Program, RefusesBadAnswersAndKeepsTheOldFile) {
+  struct Case {
+    std::string input;
+    int status;
+    std::size_t promptsShown;
+    std::string message;
+  };
+  const std::string needN = "intersections: the number of events n must be a whole number from 1 to 1073741823\n";
+  const std::string needDensity =
+      "intersections: the density must be a whole number of at least 1 (percent; 100 or more "
+      "gives a matrix of ones)\n";
+  const std::string needP = "intersections: the probability of the union P must be a finite number\n";
+  const std::string needM =
+      "intersections: the maximum order m must be a whole number from -2147483648 to 2147483647\n";
+  const Case cases[] = {
+      {"", 1, 1, "intersections: the input ended before the number of events n was given\n"},
+      {" \n\t", 1, 1, "intersections: the input ended before the number of events n was given\n"},
+      {"5", 1, 2, "intersections: the input ended before the density was given\n"},
+      {"5 50", 1, 3, "intersections: the input ended before the probability of the union P was given\n"},
+      {"5 50 0.5\n", 1, 4, "intersections: the input ended before the maximum order m was given\n"},
+      {"abc 50 0.5 2", 1, 1, needN},
+      {"0 50 0.5 2", 1, 1, needN},
+      {"-3 50 0.5 2", 1, 1, needN},
+      {"1073741824 50 0.5 2", 1, 1, needN},   // 2n would not fit in 32 bits
+      {"99999999999 50 0.5 2", 1, 1, needN},  // not a 32-bit integer
+      {"5 0 0.5 2", 1, 2, needDensity},       // would never find a row with a one
+      {"5 -7 0.5 2", 1, 2, needDensity},
+      {"5 x 0.5 2", 1, 2, needDensity},
+      {"5.5 50 0.5 2", 1, 2, needDensity},    // ".5" is left for the density
+      {"5 50 zero 2", 1, 3, needP},
+      {"5 50 1e999 2", 1, 3, needP},
+      {"5 50 0.5 two", 1, 4, needM},
+      {"5 50 0.5 2147483648", 1, 4, needM},
+      {"1073741823 50 0.5 1", 3, 4, ""},  // far more memory than the machine has
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    const std::string old = "0.100000000\r\nold\r\n";
+    writeFile(dir.path / "prob.txt", old);
+    const auto result = runProgram(dir.path, c.input);
+    EXPECT_EQ(result.exitStatus, c.status) << "input: " << c.input;
+    EXPECT_EQ(result.out, firstPrompts(c.promptsShown)) << "input: " << c.input;
+    if (!c.message.empty()) {
+      EXPECT_EQ(result.err, c.message) << "input: " << c.input;
+    } else {
+      EXPECT_EQ(result.err.rfind("intersections: n = 1073741823 needs about ", 0), 0u) << result.err;
+      EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
+    }
+    EXPECT_EQ(readFile(dir.path / "prob.txt"), old) << "input: " << c.input;
+  }
+}
+
+TEST(Program, OutOfMemoryIsReportedNotACrash) {
+#if defined(INTERSECTIONS_SANITIZED_BUILD)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#else
+  TempDir dir;
+  writeFile(dir.path / "prob.txt", "kept\r\n");
+  // 40000 rows of 20000 entries need about 3 GB; the address space is capped at 512 MB.
+  const auto result = runProgram(dir.path, "20000 50 0.5 1", [] {
+    const rlimit limit{512u << 20, 512u << 20};
+    setrlimit(RLIMIT_AS, &limit);
+  });
+  EXPECT_EQ(result.exitStatus, 3) << result.err;
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_EQ(result.err, "intersections: out of memory while building the instance\n");
+  EXPECT_EQ(readFile(dir.path / "prob.txt"), "kept\r\n");
+#endif
+}
+
+// Reads from `fd` until `text` has arrived after what was read before.
+bool waitFor(int fd, std::string& seen, const std::string& text) {
+  const std::size_t from = seen.size();
+  char buffer[4096];
+  while (seen.find(text, from) == std::string::npos) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 10000) <= 0) return false;
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got <= 0) return false;
+    seen.append(buffer, static_cast<std::size_t>(got));
+  }
+  return true;
+}
+
+TEST(Program, EachPromptArrivesBeforeTheProgramWaits) {
+  TempDir dir;
+  int in[2], out[2];
+  ASSERT_EQ(pipe(in), 0);
+  ASSERT_EQ(pipe(out), 0);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+    if (chdir(dir.path.c_str()) != 0) _exit(127);
+    execl(testing_support::programPath(), testing_support::programPath(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  // Each answer is written only once its prompt has come through the pipe:
+  // a prompt held back in a buffer would leave both sides waiting.
+  std::string seen;
+  const char* answers[] = {"4\n", "100\n", "0.5\n", "2\n"};
+  for (std::size_t i = 0; i < 4; ++i) {
+    ASSERT_TRUE(waitFor(out[0], seen, prompts[i])) << "prompt " << i + 1 << " never arrived";
+    ASSERT_EQ(write(in[1], answers[i], std::strlen(answers[i])), static_cast<ssize_t>(std::strlen(answers[i])));
+  }
+  close(in[1]);
+  char rest[256];
+  while (read(out[0], rest, sizeof rest) > 0) {
+  }
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(seen, firstPrompts(4));
+  EXPECT_EQ(splitLines(readFile(dir.path / "prob.txt")).size(), 10u);
+}
+
+TEST(Program, RunsInTheSameSecondWriteTheSameFile) {
+  // The seed is the clock in whole seconds: runs that read their last answer
+  // in the same second draw the same instance. Retry when the clock ticks.
+  bool compared = false;
+  for (int attempt = 0; attempt < 20 && !compared; ++attempt) {
+    TempDir first, second;
+    const std::time_t before = std::time(nullptr);
+    const auto a = runProgram(first.path, "12 40 0.7 12");
+    const auto b = runProgram(second.path, "12 40 0.7 12");
+    const std::time_t after = std::time(nullptr);
+    ASSERT_EQ(a.exitStatus, 0);
+    ASSERT_EQ(b.exitStatus, 0);
+    if (before != after) continue;
+    compared = true;
+    const std::string file = readFile(first.path / "prob.txt");
+    EXPECT_EQ(splitLines(file).size(), 4095u);
+    EXPECT_EQ(readFile(second.path / "prob.txt"), file);
+  }
+  EXPECT_TRUE(compared) << "the clock ticked during every attempt";
+}
+
+}  // namespace
