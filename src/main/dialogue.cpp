@@ -67,15 +67,16 @@ void refuse(const Question& question, std::ostream& err) {
   throw Refusal{exitBadAnswer};
 }
 
-// What the machine can still give, from /proc/meminfo, in bytes; nothing
-// where that cannot be read.
-std::optional<double> availableMemory() {
+// The machine's physical memory, from /proc/meminfo, in bytes; nothing where
+// that cannot be read. The total, not what is free at this moment: a passing
+// peak in another process must not refuse a small run.
+std::optional<double> physicalMemory() {
   std::ifstream meminfo("/proc/meminfo");
   std::string key;
   double kilobytes = 0;
   std::string unit;
   while (meminfo >> key >> kilobytes >> unit) {
-    if (key == "MemAvailable:") return kilobytes * 1024.0;
+    if (key == "MemTotal:") return kilobytes * 1024.0;
   }
   return std::nullopt;
 }
@@ -101,10 +102,10 @@ int run(std::istream& in, std::ostream& out, std::ostream& err) {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
 
   const double needed = instanceBytes(n);
-  if (const auto available = availableMemory(); available && needed > *available) {
+  if (const auto total = physicalMemory(); total && needed > *total) {
     err << "intersections: n = " << n << " needs about " << std::llround(needed / 1048576.0)
-        << " MB for its outcome matrix, more than the " << std::llround(*available / 1048576.0)
-        << " MB of memory available\n";
+        << " MB for its outcome matrix, more than the " << std::llround(*total / 1048576.0)
+        << " MB of memory this machine has\n";
     return exitTooLarge;
   }
   EventMatrix matrix = generateEventMatrix(n, density);
