@@ -1,0 +1,340 @@
+// The built program under faults from outside: an output file that cannot be
+// created or written, a file size limit reached part-way, standard input that
+// ends or is closed, and signals in the middle of a run. Each case checks the
+// exit status, the message, that standard output holds only prompts, and
+// what is left in prob.txt.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ProgramResult;
+using testing_support::readFile;
+using testing_support::runProgram;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+const std::string prompts[4] = {
+    "Number of events. n=",
+    "The probability (density) of the 1 entry in the matrix in percent (it must be an integer "
+    "between 0 and 100): ",
+    "The probability of the union of the events: ",
+    "Maximum order of the intersections. m=",
+};
+
+std::string firstPrompts(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += prompts[i];
+  return text;
+}
+
+// At density 100 every row has a 1 for every event, so every set has the
+// probability P: with P = 0.9 each line is this one.
+const std::string fullDensityLine = "0.900000000\r\n";
+
+// Answers for a run of three lines (n = 2, m = 2), and for one of 1023 lines,
+// 13299 bytes (n = 10, m = 10).
+const std::string smallRun = "2\n100\n0.9\n2\n";
+const std::string tenEventRun = "10\n100\n0.9\n10\n";
+
+constexpr uid_t nobody = 65534;
+
+void dropPrivileges() {
+  if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) _exit(126);
+}
+
+// Root writes through any permission, so the permission cases run the
+// program as 'nobody' when the tests run as root. Says why that cannot work
+// here, if it cannot.
+std::optional<std::string> cannotRunUnprivileged(const fs::path& dir) {
+  if (geteuid() != 0) return std::nullopt;
+  const pid_t pid = fork();
+  if (pid < 0) return "fork failed";
+  if (pid == 0) {
+    dropPrivileges();
+    const bool ok = access(dir.c_str(), X_OK) == 0 && access(testing_support::programPath(), X_OK) == 0;
+    _exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return std::nullopt;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 126) return "cannot switch to user 65534";
+  return "user 65534 cannot reach " + dir.string() + " or run " + testing_support::programPath();
+}
+
+std::function<void()> unprivileged() {
+  if (geteuid() != 0) return {};
+  return dropPrivileges;
+}
+
+// One line on standard error, starting "intersections: ", that contains
+// every one of `parts`.
+void expectMessage(const std::string& err, const std::vector<std::string>& parts) {
+  EXPECT_EQ(err.rfind("intersections: ", 0), 0u) << err;
+  ASSERT_FALSE(err.empty());
+  EXPECT_EQ(err.find('\n'), err.size() - 1) << "not exactly one line: " << err;
+  for (const std::string& part : parts) {
+    EXPECT_NE(err.find(part), std::string::npos) << "\"" << part << "\" missing from: " << err;
+  }
+}
+
+// The file is a whole number of lines, each equal to fullDensityLine.
+void expectCompleteFullDensityLines(const std::string& content) {
+  EXPECT_EQ(content.size() % fullDensityLine.size(), 0u)
+      << "prob.txt ends in a partial line: " << content.size() << " bytes";
+  for (std::size_t at = 0; at + fullDensityLine.size() <= content.size(); at += fullDensityLine.size()) {
+    if (content.compare(at, fullDensityLine.size(), fullDensityLine) != 0) {
+      ADD_FAILURE() << "line " << at / fullDensityLine.size() + 1 << " is \""
+                    << content.substr(at, fullDensityLine.size()) << "\"";
+      return;
+    }
+  }
+}
+
+// --- prob.txt cannot be created or written --------------------------------
+
+struct OutputFailureCase {
+  const char* name;
+  std::function<void(const fs::path&)> setup;   // prepares the directory
+  const char* reason;                           // the system's reason in the message
+  std::function<void(const fs::path&)> verify;  // what must be left afterwards
+};
+
+void runOutputFailureCases(const std::vector<OutputFailureCase>& cases,
+                           const std::function<void()>& childSetup) {
+  for (const OutputFailureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir temp;
+    c.setup(temp.path);
+    const ProgramResult result = runProgram(temp.path, smallRun, childSetup);
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_EQ(result.out, firstPrompts(4));
+    expectMessage(result.err, {"prob.txt", c.reason});
+    c.verify(temp.path);
+  }
+}
+
+TEST(FaultInjection, OutputFileCannotBeWritten) {
+  runOutputFailureCases(
+      {
+          {"a directory named prob.txt",
+           [](const fs::path& dir) {
+             fs::create_directory(dir / "prob.txt");
+             writeFile(dir / "prob.txt" / "inside", "kept");
+           },
+           "Is a directory",
+           [](const fs::path& dir) {
+             EXPECT_TRUE(fs::is_directory(dir / "prob.txt"));
+             EXPECT_EQ(readFile(dir / "prob.txt" / "inside"), "kept");
+           }},
+          {"prob.txt a link to /dev/full",
+           [](const fs::path& dir) { fs::create_symlink("/dev/full", dir / "prob.txt"); },
+           "No space left on device",
+           [](const fs::path& dir) {
+             EXPECT_TRUE(fs::is_symlink(dir / "prob.txt"));
+             EXPECT_EQ(fs::read_symlink(dir / "prob.txt"), "/dev/full");
+           }},
+      },
+      {});
+}
+
+TEST(FaultInjection, OutputFileNotPermitted) {
+  {
+    TempDir probe;
+    fs::permissions(probe.path, fs::perms(0755));
+    if (const auto problem = cannotRunUnprivileged(probe.path)) {
+      GTEST_SKIP() << "running as root and cannot run the program unprivileged: " << *problem;
+    }
+  }
+  const std::string oldContent = "old line\r\n";
+  runOutputFailureCases(
+      {
+          {"a read-only prob.txt",
+           [&](const fs::path& dir) {
+             writeFile(dir / "prob.txt", oldContent);
+             fs::permissions(dir / "prob.txt", fs::perms(0444));
+             fs::permissions(dir, fs::perms(0755));
+           },
+           "Permission denied",
+           [&](const fs::path& dir) { EXPECT_EQ(readFile(dir / "prob.txt"), oldContent); }},
+          {"a working directory that is not writable",
+           [](const fs::path& dir) { fs::permissions(dir, fs::perms(0555)); },
+           "Permission denied",
+           [](const fs::path& dir) { EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "prob.txt"))); }},
+      },
+      unprivileged());
+}
+
+// --- a file size limit reached part-way ------------------------------------
+
+TEST(FaultInjection, FileSizeLimitKeepsCompleteLinesOnly) {
+  constexpr rlim_t limit = 1000;
+  // 76 lines of 13 bytes fit; the 77th crosses the limit.
+  const std::size_t expectedSize = limit / fullDensityLine.size() * fullDensityLine.size();
+  struct Case {
+    const char* name;
+    void (*inherited)(int);  // SIGXFSZ disposition the program starts with
+  };
+  const Case cases[] = {{"SIGXFSZ at its default", SIG_DFL}, {"SIGXFSZ already ignored", SIG_IGN}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir temp;
+    const ProgramResult result = runProgram(temp.path, tenEventRun, [&] {
+      const rlimit fileSize{limit, limit};
+      if (setrlimit(RLIMIT_FSIZE, &fileSize) != 0) _exit(126);
+      std::signal(SIGXFSZ, c.inherited);
+    });
+    EXPECT_EQ(result.signal, 0) << "killed by signal " << result.signal;
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_EQ(result.out, firstPrompts(4));
+    expectMessage(result.err, {"prob.txt", "File too large"});
+    const std::string content = readFile(temp.path / "prob.txt");
+    EXPECT_EQ(content.size(), expectedSize) << "every line that fits, and nothing of the next";
+    expectCompleteFullDensityLines(content);
+  }
+}
+
+// --- standard input ends or is closed ---------------------------------------
+
+TEST(FaultInjection, InputEndsBeforeAnAnswer) {
+  struct Case {
+    const char* name;
+    std::string input;
+    bool closeStdin;
+    int promptsShown;
+    const char* answer;  // as the message names it
+  };
+  const Case cases[] = {
+      {"standard input closed", "", true, 1, "the number of events n"},
+      {"empty input", "", false, 1, "the number of events n"},
+      {"only blanks", " \n\t\r\n", false, 1, "the number of events n"},
+      {"ends after n", "5\n", false, 2, "the density"},
+      {"ends after the density", "5\n50\n", false, 3, "the probability of the union P"},
+      {"ends after P", "5\n50\n0.9\n", false, 4, "the maximum order m"},
+      {"ends after P without a line break", "5\n50\n0.9", false, 4, "the maximum order m"},
+  };
+  const std::string oldContent = "0.123456789\r\nold\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir temp;
+    writeFile(temp.path / "prob.txt", oldContent);
+    const ProgramResult result = runProgram(temp.path, c.input, [&] {
+      if (c.closeStdin) close(0);
+    });
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.out, firstPrompts(c.promptsShown));
+    expectMessage(result.err, {"input ended", c.answer});
+    EXPECT_EQ(readFile(temp.path / "prob.txt"), oldContent);
+  }
+}
+
+// --- a signal in the middle of a long run ----------------------------------
+
+// Starts the program in `dir` with `input` on standard input and standard
+// output and error sent to the given files, with SIGINT and SIGTERM at their
+// defaults whatever this process has (a background job ignores SIGINT).
+pid_t startProgram(const fs::path& dir, const std::string& input, const fs::path& outFile,
+                   const fs::path& errFile) {
+  int in[2];
+  if (pipe(in) != 0) throw std::runtime_error("pipe failed");
+  // The answers fit in the pipe's buffer.
+  if (write(in[1], input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
+    throw std::runtime_error("write to pipe failed");
+  }
+  close(in[1]);
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0 || dup2(in[0], 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
+    close(in[0]);
+    close(out);
+    close(err);
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execl(testing_support::programPath(), testing_support::programPath(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  return pid;
+}
+
+TEST(FaultInjection, SignalMidRunLeavesCompleteLines) {
+  // n = 20, m = 20: 2^20 - 1 lines, about 13.6 MB, one write each.
+  const std::string input = "20\n100\n0.9\n20\n";
+  const std::uintmax_t fullSize = ((std::uintmax_t{1} << 20) - 1) * fullDensityLine.size();
+  for (const int sig : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(sig == SIGINT ? "SIGINT" : "SIGTERM");
+    TempDir temp, logs;
+    const fs::path file = temp.path / "prob.txt";
+    const pid_t pid = startProgram(temp.path, input, logs.path / "out", logs.path / "err");
+
+    // Wait for a few hundred lines, then interrupt. If the child stops on its
+    // own first, the case fails below; the count of polls only keeps a hung
+    // child from hanging the test.
+    int status = 0;
+    bool exited = false;
+    for (int polls = 0; polls < 600000; ++polls) {
+      std::error_code ignored;
+      const auto size = fs::file_size(file, ignored);
+      if (!ignored && size >= 4096) break;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        exited = true;
+        break;
+      }
+      usleep(100);
+    }
+    if (!exited) {
+      kill(pid, sig);
+      waitpid(pid, &status, 0);
+    }
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the program was not ended by the signal, status " << status;
+    EXPECT_EQ(WTERMSIG(status), sig);
+    EXPECT_EQ(readFile(logs.path / "out"), firstPrompts(4));
+    EXPECT_EQ(readFile(logs.path / "err"), "");
+    const std::string content = readFile(file);
+    EXPECT_GE(content.size(), 4096u);
+    EXPECT_LT(content.size(), fullSize) << "the run finished before the signal";
+    expectCompleteFullDensityLines(content);
+  }
+}
+
+// The same run without a fault writes every line: the reference for the
+// cases above, which assume that each line of a density-100 run is P's text.
+TEST(FaultInjection, UndisturbedRunWritesEveryLine) {
+  TempDir temp;
+  const ProgramResult result = runProgram(temp.path, tenEventRun);
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.out, firstPrompts(4));
+  EXPECT_EQ(result.err, "");
+  const std::string content = readFile(temp.path / "prob.txt");
+  EXPECT_EQ(content.size(), 1023 * fullDensityLine.size());
+  expectCompleteFullDensityLines(content);
+}
+
+}  // namespace
