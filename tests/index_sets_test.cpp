@@ -39,10 +39,17 @@ Sets byBitmasks(int n, int m) {
   return sets;
 }
 
+// Steps through the order with both forms of the set, which must agree.
 Sets byStepping(std::int32_t n, std::int32_t m) {
   Sets sets;
   IndexSet set;
-  while (nextIndexSet(set, n, m) >= 0) sets.emplace_back(set.begin(), set.end());
+  std::vector<std::int32_t> contiguous;
+  for (int changed; (changed = nextIndexSet(set, n, m)) >= 0;) {
+    EXPECT_EQ(nextIndexSet(contiguous, n, m), changed);
+    EXPECT_TRUE(std::equal(set.begin(), set.end(), contiguous.begin(), contiguous.end()));
+    sets.emplace_back(set.begin(), set.end());
+  }
+  EXPECT_EQ(nextIndexSet(contiguous, n, m), -1);
   return sets;
 }
 

@@ -35,12 +35,13 @@ PackedColumns packColumns(const EventMatrix& matrix, std::size_t n) {
                                   std::to_string(row.size()) + " entries, fewer than the " +
                                   std::to_string(n) + " of the first row");
     }
-    for (std::size_t e = 0; e < n; ++e) {
-      if (row[e] == 1) {
+    auto entry = row.begin();
+    for (std::size_t e = 0; e < n; ++e, ++entry) {
+      if (*entry == 1) {
         columns.bits[e * columns.words + j / wordBits] |= Word{1} << (j % wordBits);
-      } else if (row[e] != 0) {
+      } else if (*entry != 0) {
         throw std::invalid_argument("entry " + std::to_string(e) + " of row " + std::to_string(j) +
-                                    " of the outcome matrix is " + std::to_string(row[e]) +
+                                    " of the outcome matrix is " + std::to_string(*entry) +
                                     ", neither 0 nor 1");
       }
     }
@@ -134,7 +135,7 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
   char line[maxProbabilityLength + 2];
 
   LineFile out = openLineFile(path);
-  IndexSet set;
+  std::vector<std::int32_t> set;
   for (int changed; (changed = nextIndexSet(set, events, m)) >= 0;) {
     const std::size_t size = set.size();
     if (prefix.size() < size * words) prefix.resize(size * words);

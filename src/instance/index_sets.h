@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "instance/types.h"
 
@@ -22,5 +23,8 @@ IndexSetList enumerateIndexSets(std::int32_t n, std::int32_t m);
 // computed, so there is no 32-bit limit. `set` must be empty or a set that
 // enumerateIndexSets(n, m) contains.
 int nextIndexSet(IndexSet& set, std::int32_t n, std::int32_t m);
+
+// The same on a contiguous set, for callers that step through millions of sets.
+int nextIndexSet(std::vector<std::int32_t>& set, std::int32_t n, std::int32_t m);
 
 }  // namespace intersections

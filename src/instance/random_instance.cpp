@@ -1,6 +1,7 @@
 #include "instance/random_instance.h"
 
 #include <cstdlib>
+#include <utility>
 
 namespace intersections {
 
@@ -21,7 +22,9 @@ EventMatrix generateEventMatrix(std::int32_t n, std::int32_t density) {
       }
     }
     if (hasOne) {
-      matrix.push_back(row);
+      // The accepted row is handed over whole; the working row starts again
+      // empty (a moved-from deque is valid, and clear() makes it empty).
+      matrix.push_back(std::move(row));
       ++accepted;
     }
   }
