@@ -11,7 +11,6 @@
 #include <new>
 #include <optional>
 #include <ostream>
-#include <sstream>
 #include <string>
 
 #include "evaluation/intersections.h"
@@ -46,6 +45,11 @@ struct Refusal {
   int status;
 };
 
+[[noreturn]] void refuse(const Question& question, std::ostream& err) {
+  err << "intersections: " << question.name << " must be " << question.wanted << '\n';
+  throw Refusal{exitBadAnswer};
+}
+
 template <typename Number>
 Number ask(const Question& question, std::istream& in, std::ostream& out, std::ostream& err) {
   out << question.prompt << std::flush;
@@ -55,16 +59,8 @@ Number ask(const Question& question, std::istream& in, std::ostream& out, std::o
     err << "intersections: the input ended before " << question.name << " was given\n";
     throw Refusal{exitBadAnswer};
   }
-  if (!(in >> value)) {
-    err << "intersections: " << question.name << " must be " << question.wanted << '\n';
-    throw Refusal{exitBadAnswer};
-  }
+  if (!(in >> value)) refuse(question, err);
   return value;
-}
-
-void refuse(const Question& question, std::ostream& err) {
-  err << "intersections: " << question.name << " must be " << question.wanted << '\n';
-  throw Refusal{exitBadAnswer};
 }
 
 // The machine's physical memory, from /proc/meminfo, in bytes; nothing where
