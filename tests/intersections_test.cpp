@@ -337,18 +337,26 @@ TEST(IntersectionProbabilities, MatchesTheComposedFileOnRandomInputs) {
 // Output failures.
 // ---------------------------------------------------------------------------
 
+// Runs the worked example in the working directory and returns the message of
+// the OutputError it must throw.
+std::string exampleOutputError() {
+  try {
+    writeIntersectionProbabilities(2, exampleWeights(), exampleMatrix());
+  } catch (const OutputError& error) {
+    return error.what();
+  }
+  ADD_FAILURE() << "no OutputError";
+  return "";
+}
+
 TEST(IntersectionProbabilitiesOutput, DirectoryInTheWay) {
   TempDir dir;
   const fs::path blocker = dir.path / outputFileName;
   fs::create_directory(blocker);
   writeFile(blocker / "inside.txt", "kept");
   WorkingDirectory inside(dir.path);
-  try {
-    writeIntersectionProbabilities(2, exampleWeights(), exampleMatrix());
-    ADD_FAILURE() << "no OutputError";
-  } catch (const OutputError& error) {
-    EXPECT_TRUE(contains(error.what(), outputFileName)) << error.what();
-  }
+  const std::string message = exampleOutputError();
+  EXPECT_TRUE(contains(message, outputFileName)) << message;
   EXPECT_TRUE(fs::is_directory(blocker));
   EXPECT_EQ(readFile(blocker / "inside.txt"), "kept");
 }
@@ -358,13 +366,9 @@ TEST(IntersectionProbabilitiesOutput, FullDevice) {
   TempDir dir;
   fs::create_symlink("/dev/full", dir.path / outputFileName);
   WorkingDirectory inside(dir.path);
-  try {
-    writeIntersectionProbabilities(2, exampleWeights(), exampleMatrix());
-    ADD_FAILURE() << "no OutputError";
-  } catch (const OutputError& error) {
-    EXPECT_TRUE(contains(error.what(), outputFileName)) << error.what();
-    EXPECT_TRUE(contains(error.what(), "No space left on device")) << error.what();
-  }
+  const std::string message = exampleOutputError();
+  EXPECT_TRUE(contains(message, outputFileName)) << message;
+  EXPECT_TRUE(contains(message, "No space left on device")) << message;
 }
 
 TEST(IntersectionProbabilitiesOutput, ReadOnlyFile) {
