@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bounds/report.h"
+
+namespace intersections {
+
+// What the command line asks for.
+struct BoundsOptions {
+  bool help = false;
+  bool version = false;
+  bool csv = false;
+  std::optional<KnownUnion> known;  // --union P
+  std::int32_t n = 0;
+  std::string file = "prob.txt";    // "-" for standard input
+};
+
+// A command line that cannot be followed; the message is one line.
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Parses the arguments after the program's name:
+//   [--union P | --union=P] [--csv] [--help] [--version] [--] N [FILE]
+// Options may stand anywhere before "--"; "-" alone is a file. N is a whole
+// number from 1 to 1073741823, P a decimal number from 0 to 1. With --help or
+// --version nothing else is checked. Throws UsageError.
+BoundsOptions parseCommandLine(const std::vector<std::string>& args);
+
+// The text of --help.
+std::string usageText();
+
+}  // namespace intersections

@@ -1,0 +1,277 @@
+#include "bounds/prob_file.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+// Reading is a scan over a buffer filled with read(2). The lines that the
+// writer makes for values from 0 to 1 all have the same 13 bytes,
+// "d.ddddddddd\r\n", and are parsed in place eight digits at a time, with no
+// copy or allocation per line; any other line goes to a slower path that
+// parses it in full or says what is wrong with it.
+
+namespace intersections {
+
+namespace {
+
+constexpr std::size_t bufferSize = std::size_t{1} << 20;
+constexpr std::size_t canonicalLength = 13;
+// Each scan adds at most 2^32 values of at most 10^9 in 64 bits.
+constexpr std::uint64_t linesPerScan = std::uint64_t{1} << 32;
+
+// The number of sets of k events out of n, or the largest 64-bit value when
+// there are more.
+std::uint64_t linesOfOrder(std::int32_t n, std::int32_t k) {
+  mpz_class count;
+  mpz_bin_uiui(count.get_mpz_t(), static_cast<unsigned long>(n), static_cast<unsigned long>(k));
+  if (mpz_sizeinbase(count.get_mpz_t(), 2) > 64) return std::numeric_limits<std::uint64_t>::max();
+  return mpz_get_ui(count.get_mpz_t());
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The value of "d.ddddddddd\r\n" at p with d from 0 to 1 and at most 1 in all,
+// or -1 when the 13 bytes are anything else.
+inline std::int64_t canonicalValue(const char* p) {
+  if ((p[0] != '0' && p[0] != '1') || p[1] != '.' || !isDigit(p[10]) || p[11] != '\r' || p[12] != '\n') {
+    return -1;
+  }
+  std::uint64_t eight;
+  std::memcpy(&eight, p + 2, 8);
+  // All eight bytes are '0'..'9' exactly when each high nibble is 3 and adding
+  // 6 to each byte does not carry into the high nibble.
+  constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0u;
+  if (((eight & high) | (((eight + 0x0606060606060606u) & high) >> 4)) != 0x3333333333333333u) return -1;
+  // The first byte is the most significant digit (little-endian load): join
+  // the digits in pairs, then fours, then all eight.
+  eight = ((eight & 0x0F0F0F0F0F0F0F0Fu) * 2561) >> 8;
+  eight = ((eight & 0x00FF00FF00FF00FFu) * 6553601) >> 16;
+  eight = ((eight & 0x0000FFFF0000FFFFu) * 42949672960001u) >> 32;
+  const std::int64_t value =
+      std::int64_t{p[0] - '0'} * unitsPerOne + static_cast<std::int64_t>(eight) * 10 + (p[10] - '0');
+  return value <= unitsPerOne ? value : -1;
+}
+
+// The text of a line for a message: at most 40 characters, anything but
+// printable ASCII shown as '?'.
+std::string quoted(const char* begin, const char* end) {
+  std::string text = "\"";
+  const std::size_t shown = std::min<std::size_t>(static_cast<std::size_t>(end - begin), 40);
+  for (std::size_t i = 0; i < shown; ++i) {
+    const char c = begin[i];
+    text += c >= ' ' && c <= '~' ? c : '?';
+  }
+  if (shown < static_cast<std::size_t>(end - begin)) text += "...";
+  return text + "\"";
+}
+
+struct Grammar {
+  bool negative = false;
+  const char* point = nullptr;  // the decimal point
+};
+
+// Whether [begin, end) is an optional '-', digits, '.' and nine digits; with
+// `prefixOnly`, whether it is the beginning of such a text and '\r'.
+bool matchesNumber(const char* begin, const char* end, bool prefixOnly, Grammar& g) {
+  const char* p = begin;
+  if (p < end && *p == '-') {
+    g.negative = true;
+    ++p;
+  }
+  const char* digits = p;
+  while (p < end && isDigit(*p)) ++p;
+  if (p == end) return prefixOnly;
+  if (*p != '.' || p == digits) return false;
+  g.point = p++;
+  const char* decimals = p;
+  while (p < end && isDigit(*p) && p - decimals < 9) ++p;
+  if (p == end) return prefixOnly || p - decimals == 9;
+  if (p - decimals != 9) return false;
+  return prefixOnly && *p == '\r' && p + 1 == end;
+}
+
+class Reader {
+ public:
+  Reader(int descriptor, const std::string& name, std::int32_t n)
+      : descriptor_(descriptor), name_(name), n_(n), buffer_(bufferSize) {}
+
+  ProbFile read();
+
+ private:
+  [[noreturn]] void fail(std::uint64_t line, const std::string& what) const {
+    throw ProbFileError(name_ + ":" + std::to_string(line) + ": " + what);
+  }
+  bool refill();
+  std::uint32_t parseSlowly(const char* begin, const char* newline, std::uint64_t line) const;
+  template <bool Keep>
+  std::uint64_t scan(std::uint64_t limit);
+  void add(std::uint32_t value);
+  void startOrder();
+
+  int descriptor_;
+  const std::string& name_;
+  std::int32_t n_;
+  std::vector<char> buffer_;
+  std::size_t at_ = 0, filled_ = 0;
+  bool endOfFile_ = false;
+
+  ProbFile file_;
+  std::int32_t order_ = 1;          // the order of the next line
+  std::uint64_t orderSize_ = 0;     // lines of that order
+  OrderTotals current_;             // its lines so far
+  std::vector<std::uint32_t>* kept_ = nullptr;  // where its values go, for orders 1 and 2
+};
+
+// Moves what is left to the front and reads more. False at the end of the file.
+bool Reader::refill() {
+  if (endOfFile_) return false;
+  std::memmove(buffer_.data(), buffer_.data() + at_, filled_ - at_);
+  filled_ -= at_;
+  at_ = 0;
+  if (filled_ == buffer_.size()) fail(file_.lines + 1, "the line is longer than any value");
+  for (;;) {
+    const ssize_t got = ::read(descriptor_, buffer_.data() + filled_, buffer_.size() - filled_);
+    if (got > 0) {
+      filled_ += static_cast<std::size_t>(got);
+      return true;
+    }
+    if (got == 0) {
+      endOfFile_ = true;
+      return false;
+    }
+    if (errno != EINTR) throw ProbFileError("cannot read " + name_ + ": " + std::strerror(errno));
+  }
+}
+
+std::uint32_t Reader::parseSlowly(const char* begin, const char* newline, std::uint64_t line) const {
+  const bool hasReturn = newline > begin && newline[-1] == '\r';
+  const char* end = hasReturn ? newline - 1 : newline;
+  Grammar g;
+  if (!matchesNumber(begin, end, false, g)) {
+    fail(line, quoted(begin, end) + " is not a number with nine decimals");
+  }
+  if (!hasReturn) fail(line, "the line ends in LF alone, not CR LF");
+  const char* lead = g.negative ? begin + 1 : begin;
+  while (lead + 1 < g.point && *lead == '0') ++lead;
+  std::uint64_t decimals = 0;
+  for (const char* d = g.point + 1; d < end; ++d) decimals = decimals * 10 + static_cast<std::uint64_t>(*d - '0');
+  const bool zero = *lead == '0' && decimals == 0;
+  const bool aboveOne = g.point - lead > 1 || *lead > '1' || (*lead == '1' && decimals > 0);
+  // "-0.000000000" is a negative value too small to show: still no probability.
+  if (g.negative || aboveOne) fail(line, std::string(begin, end) + " is not a probability");
+  return zero ? 0 : static_cast<std::uint32_t>((*lead - '0') * std::uint64_t{unitsPerOne} + decimals);
+}
+
+void Reader::startOrder() {
+  orderSize_ = linesOfOrder(n_, order_);
+  current_ = OrderTotals{};
+  kept_ = order_ == 1 ? &file_.singles : order_ == 2 ? &file_.pairs : nullptr;
+  if (kept_ != nullptr) kept_->reserve(static_cast<std::size_t>(std::min<std::uint64_t>(orderSize_, 1 << 20)));
+}
+
+void Reader::add(std::uint32_t value) {
+  current_.sum += value;
+  current_.zeros += value == 0;
+  current_.ones += value == unitsPerOne;
+  ++current_.lines;
+  if (kept_ != nullptr) kept_->push_back(value);
+}
+
+// Takes up to `limit` canonical lines from the buffer; stops early at any
+// other line and where fewer than 13 bytes are left.
+template <bool Keep>
+std::uint64_t Reader::scan(std::uint64_t limit) {
+  const char* p = buffer_.data() + at_;
+  const char* const end = buffer_.data() + filled_;
+  std::uint64_t count = 0, sum = 0, zeros = 0, ones = 0;
+  while (count < limit && end - p >= static_cast<std::ptrdiff_t>(canonicalLength)) {
+    const std::int64_t value = canonicalValue(p);
+    if (value < 0) break;
+    sum += static_cast<std::uint64_t>(value);
+    zeros += value == 0;
+    ones += value == unitsPerOne;
+    if constexpr (Keep) kept_->push_back(static_cast<std::uint32_t>(value));
+    p += canonicalLength;
+    ++count;
+  }
+  at_ = static_cast<std::size_t>(p - buffer_.data());
+  static_assert(sizeof(unsigned long) == sizeof sum, "the sum of a scan is added as an unsigned long");
+  mpz_add_ui(current_.sum.get_mpz_t(), current_.sum.get_mpz_t(), static_cast<unsigned long>(sum));
+  current_.zeros += zeros;
+  current_.ones += ones;
+  current_.lines += count;
+  return count;
+}
+
+ProbFile Reader::read() {
+  startOrder();
+  bool cutLine = false;  // the file ends in a line without its line end
+  for (;;) {
+    if (current_.lines == orderSize_) {
+      file_.orders.push_back(std::move(current_));
+      if (order_ == n_) {
+        // Every set has had its line: anything more means n is wrong.
+        if (at_ == filled_ && !refill()) break;
+        fail(file_.lines + 1, "more lines than the 2^" + std::to_string(n_) + " - 1 sets of " +
+                                  std::to_string(n_) + " events; is N right?");
+      }
+      ++order_;
+      startOrder();
+    }
+    const std::uint64_t limit = std::min(orderSize_ - current_.lines, linesPerScan);
+    const std::uint64_t taken = kept_ != nullptr ? scan<true>(limit) : scan<false>(limit);
+    file_.lines += taken;
+    if (taken == limit) continue;
+
+    // A line the scan did not take: another form, or not all in the buffer.
+    const char* begin = buffer_.data() + at_;
+    const char* end = buffer_.data() + filled_;
+    const char* newline = static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)));
+    if (newline == nullptr) {
+      if (refill()) continue;
+      if (begin != end) {
+        Grammar g;
+        if (!matchesNumber(begin, end, true, g)) {
+          fail(file_.lines + 1, quoted(begin, end) + " is not a number with nine decimals");
+        }
+        cutLine = true;
+      }
+      break;
+    }
+    add(parseSlowly(begin, newline, file_.lines + 1));
+    ++file_.lines;
+    at_ = static_cast<std::size_t>(newline + 1 - buffer_.data());
+  }
+
+  const std::size_t complete = file_.orders.size();
+  if (complete < 2) file_.pairs.clear();
+  if (complete < 1) file_.singles.clear();
+  std::string why;
+  if (cutLine) why = "line " + std::to_string(file_.lines + 1) + " has no line end and is left out";
+  if (complete < static_cast<std::size_t>(n_) && current_.lines > 0) {
+    if (!why.empty()) why += "; ";
+    why += "order " + std::to_string(order_) + " stops after " + std::to_string(current_.lines) +
+           " of its " + std::to_string(orderSize_) + " lines";
+  }
+  if (complete == 0) {
+    if (file_.lines == 0 && !cutLine) throw ProbFileError(name_ + ": the file has no lines");
+    throw ProbFileError(name_ + ": no complete order: " + why + "; is N right?");
+  }
+  if (!why.empty()) {
+    file_.shortfall = name_ + ": " + why + "; using order" + (complete > 1 ? "s 1 to " : " ") +
+                      std::to_string(complete);
+  }
+  return std::move(file_);
+}
+
+}  // namespace
+
+ProbFile readProbFile(int descriptor, const std::string& name, std::int32_t n) {
+  if (n < 1) throw std::invalid_argument("readProbFile: n must be at least 1");
+  return Reader(descriptor, name, n).read();
+}
+
+}  // namespace intersections

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <gmpxx.h>
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bounds/union_bounds.h"
+
+namespace intersections {
+
+// What the report says about the file it came from.
+struct ReportHeader {
+  std::string name;
+  std::int32_t n = 0;
+  std::uint64_t lines = 0;
+};
+
+// The known union probability, as the user gave it and as its exact value.
+struct KnownUnion {
+  std::string text;
+  mpq_class value;
+};
+
+// The header "order,S,bonferroni,lower,upper,hunter_worsley,de_caen" and one
+// row per order, lines ending in LF. S and bonferroni exactly, with nine
+// decimals; the bounds with twelve, lower bounds (lower, de_caen) rounded
+// down and upper bounds (upper, hunter_worsley) rounded up, so that each
+// printed bound is still a bound; the pairwise ones empty on row 1.
+void writeCsv(std::ostream& out, const std::vector<OrderBounds>& rows);
+
+// The same for people: a line about the file, then an aligned table with a
+// row per order; with a known union probability a second table gives each
+// bound's margin, its distance to P on the side where the bound holds
+// (negative when P lies outside it).
+void writeTable(std::ostream& out, const ReportHeader& header, const std::vector<OrderBounds>& rows,
+                const std::optional<KnownUnion>& known);
+
+// One line for each bound that P lies outside of, among the bounds that hold
+// whatever the rounding (sharp and pairwise): "P = 0.8 lies above the upper
+// bound of order 3 (0.79...)".
+std::vector<std::string> boundsMissed(const std::vector<OrderBounds>& rows, const KnownUnion& known);
+
+}  // namespace intersections

@@ -1,0 +1,93 @@
+#include "bounds/run_union_bounds.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <ostream>
+
+#include "bounds/command_line.h"
+#include "bounds/prob_file.h"
+#include "bounds/report.h"
+#include "bounds/union_bounds.h"
+
+#ifndef INTERSECTIONS_VERSION
+#define INTERSECTIONS_VERSION "unknown"
+#endif
+
+namespace intersections {
+
+namespace {
+
+// Closes the file it holds, unless that is standard input.
+struct InputFile {
+  int descriptor = -1;
+  ~InputFile() {
+    if (descriptor > 0) ::close(descriptor);
+  }
+};
+
+int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
+  const bool standardInput = options.file == "-";
+  const std::string name = standardInput ? "standard input" : options.file;
+  InputFile input;
+  if (standardInput) {
+    input.descriptor = 0;
+  } else {
+    do {
+      input.descriptor = ::open(options.file.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (input.descriptor < 0 && errno == EINTR);
+    if (input.descriptor < 0) throw ProbFileError("cannot open " + name + ": " + std::strerror(errno));
+  }
+  const ProbFile file = readProbFile(input.descriptor, name, options.n);
+  const std::vector<OrderBounds> rows = unionBounds(file, options.n, name);
+
+  if (!file.shortfall.empty()) err << "union-bounds: " << file.shortfall << '\n';
+  if (options.known) {
+    for (const std::string& line : boundsMissed(rows, *options.known)) err << "union-bounds: warning: " << line << '\n';
+  }
+  if (options.csv) {
+    writeCsv(out, rows);
+  } else {
+    writeTable(out, {name, options.n, file.lines}, rows, options.known);
+  }
+  out.flush();
+  if (!out) {
+    err << "union-bounds: cannot write standard output\n";
+    return boundsBadFile;
+  }
+  return boundsDone;
+}
+
+}  // namespace
+
+int runUnionBounds(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  try {
+    const BoundsOptions options = parseCommandLine(args);
+    if (options.help) {
+      out << usageText();
+      return boundsDone;
+    }
+    if (options.version) {
+      out << "union-bounds (intersections) " << INTERSECTIONS_VERSION << '\n';
+      return boundsDone;
+    }
+    return run(options, out, err);
+  } catch (const UsageError& error) {
+    err << "union-bounds: " << error.what() << "; try 'union-bounds --help'\n";
+    return boundsUsage;
+  } catch (const ProbFileError& error) {
+    err << "union-bounds: " << error.what() << '\n';
+    return boundsBadFile;
+  } catch (const std::bad_alloc&) {
+    err << "union-bounds: out of memory\n";
+    return boundsBadFile;
+  } catch (const std::exception& error) {
+    err << "union-bounds: internal error: " << error.what() << '\n';
+    return boundsBadFile;
+  }
+}
+
+}  // namespace intersections
