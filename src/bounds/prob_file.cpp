@@ -1,5 +1,6 @@
 #include "bounds/prob_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +20,9 @@ namespace {
 
 constexpr std::size_t bufferSize = std::size_t{1} << 20;
 constexpr std::size_t canonicalLength = 13;
+// No value needs a line this long (the longest the writer makes for a value
+// from 0 to 1 has 13 bytes); longer lines are refused whatever they hold.
+constexpr std::size_t longestLine = 4096;
 // Each scan adds at most 2^32 values of at most 10^9 in 64 bits.
 constexpr std::uint64_t linesPerScan = std::uint64_t{1} << 32;
 
@@ -32,6 +36,16 @@ std::uint64_t linesOfOrder(std::int32_t n, std::int32_t k) {
 }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A small file needs no buffer of a megabyte: one byte more than the file
+// lets the first read see its end.
+std::size_t bufferFor(int descriptor) {
+  struct stat status {};
+  if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= 0) {
+    return std::clamp<std::size_t>(static_cast<std::size_t>(status.st_size) + 1, 2 * longestLine, bufferSize);
+  }
+  return bufferSize;
+}
 
 // The value of "d.ddddddddd\r\n" at p with d from 0 to 1 and at most 1 in all,
 // or -1 when the 13 bytes are anything else.
@@ -96,7 +110,7 @@ bool matchesNumber(const char* begin, const char* end, bool prefixOnly, Grammar&
 class Reader {
  public:
   Reader(int descriptor, const std::string& name, std::int32_t n)
-      : descriptor_(descriptor), name_(name), n_(n), buffer_(bufferSize) {}
+      : descriptor_(descriptor), name_(name), n_(n), buffer_(bufferFor(descriptor)) {}
 
   ProbFile read();
 
@@ -131,7 +145,7 @@ bool Reader::refill() {
   std::memmove(buffer_.data(), buffer_.data() + at_, filled_ - at_);
   filled_ -= at_;
   at_ = 0;
-  if (filled_ == buffer_.size()) fail(file_.lines + 1, "the line is longer than any value");
+  if (filled_ >= longestLine) fail(file_.lines + 1, "the line is longer than any value");
   for (;;) {
     const ssize_t got = ::read(descriptor_, buffer_.data() + filled_, buffer_.size() - filled_);
     if (got > 0) {
@@ -147,6 +161,7 @@ bool Reader::refill() {
 }
 
 std::uint32_t Reader::parseSlowly(const char* begin, const char* newline, std::uint64_t line) const {
+  if (static_cast<std::size_t>(newline - begin) >= longestLine) fail(line, "the line is longer than any value");
   const bool hasReturn = newline > begin && newline[-1] == '\r';
   const char* end = hasReturn ? newline - 1 : newline;
   Grammar g;
