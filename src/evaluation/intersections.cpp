@@ -152,7 +152,7 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
     const Word* last = columns.column(set[size - 1]);
     if (equalWeights) {
       const std::size_t k = size == 1 ? countRows(last, words) : countRows(head, last, words);
-      writeLine(out, table.text.data() + table.offsets[k], table.offsets[k + 1] - table.offsets[k]);
+      if (!writeLine(out, table.text.data() + table.offsets[k], table.offsets[k + 1] - table.offsets[k])) break;
     } else {
       if (size == 1) {
         std::copy_n(last, words, indicator.begin());
@@ -162,7 +162,7 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
       std::size_t length = writeProbability(sumRows(indicator.data(), words, rowWeights), line);
       line[length++] = '\r';
       line[length++] = '\n';
-      writeLine(out, line, length);
+      if (!writeLine(out, line, length)) break;
     }
   }
   closeLineFile(out);

@@ -19,7 +19,10 @@ inline constexpr const char* outputFileName = "prob.txt";
 // or n < 1) gives an empty file.
 //
 // Each line reaches the file before the next set is evaluated. Memory depends
-// on the size of the matrix alone, never on the number of lines.
+// on the size of the matrix alone, never on the number of lines. SIGINT,
+// SIGTERM, SIGHUP or SIGQUIT (at their default action) while the file is open
+// stop the writing after the line in progress; the file is closed with
+// complete lines only, and the process then ends by that signal.
 //
 // Throws std::invalid_argument, before the file is touched, when a row is
 // shorter than the first, an entry is neither 0 nor 1, or there are fewer
