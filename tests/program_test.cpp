@@ -169,8 +169,9 @@ TEST(Program, OutOfMemoryIsReportedNotACrash) {
 #else
   TempDir dir;
   writeFile(dir.path / "prob.txt", "kept\r\n");
-  // 40000 rows of 20000 entries need about 3 GB; the address space is capped at 512 MB.
-  const auto result = runProgram(dir.path, "20000 50 0.5 1", [] {
+  // 100000 rows of 50000 entries need about 600 MB even packed; the address
+  // space is capped at 512 MB.
+  const auto result = runProgram(dir.path, "50000 50 0.5 1", [] {
     const rlimit limit{512u << 20, 512u << 20};
     setrlimit(RLIMIT_AS, &limit);
   });

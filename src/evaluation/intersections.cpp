@@ -13,41 +13,8 @@ namespace intersections {
 
 namespace {
 
-using Word = std::uint64_t;
-constexpr std::size_t wordBits = 64;
-
-// The columns of the matrix as bit sets over the rows: bit j % 64 of word
-// j / 64 of a column is 1 when row j has a 1 for that event.
-struct PackedColumns {
-  std::size_t words = 0;   // words per column
-  std::vector<Word> bits;  // column e occupies words [e * words, (e + 1) * words)
-  const Word* column(std::int32_t event) const { return bits.data() + (event - 1) * words; }
-};
-
-PackedColumns packColumns(const EventMatrix& matrix, std::size_t n) {
-  PackedColumns columns;
-  columns.words = (matrix.size() + wordBits - 1) / wordBits;
-  columns.bits.assign(n * columns.words, 0);
-  for (std::size_t j = 0; j < matrix.size(); ++j) {
-    const IntSequence& row = matrix[j];
-    if (row.size() < n) {
-      throw std::invalid_argument("row " + std::to_string(j) + " of the outcome matrix has " +
-                                  std::to_string(row.size()) + " entries, fewer than the " +
-                                  std::to_string(n) + " of the first row");
-    }
-    auto entry = row.begin();
-    for (std::size_t e = 0; e < n; ++e, ++entry) {
-      if (*entry == 1) {
-        columns.bits[e * columns.words + j / wordBits] |= Word{1} << (j % wordBits);
-      } else if (*entry != 0) {
-        throw std::invalid_argument("entry " + std::to_string(e) + " of row " + std::to_string(j) +
-                                    " of the outcome matrix is " + std::to_string(*entry) +
-                                    ", neither 0 nor 1");
-      }
-    }
-  }
-  return columns;
-}
+using Word = PackedColumns::Word;
+constexpr std::size_t wordBits = PackedColumns::wordBits;
 
 bool allEqual(const std::vector<double>& weights) {
   return std::all_of(weights.begin(), weights.end(), [&](double w) {
@@ -107,8 +74,20 @@ void writeIntersectionProbabilities(std::int32_t m, DoubleSequence weights, Even
 
 void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
                                       DoubleSequence weights, EventMatrix matrix) {
-  const std::size_t rows = matrix.size();
-  const std::size_t n = rows == 0 ? 0 : matrix.front().size();
+  const PackedColumns columns = packColumns(matrix);
+  EventMatrix().swap(matrix);
+  writeIntersectionProbabilitiesTo(path, m, weights, columns);
+}
+
+void writeIntersectionProbabilities(std::int32_t m, const DoubleSequence& weights,
+                                    const PackedColumns& columns) {
+  writeIntersectionProbabilitiesTo(outputFileName, m, weights, columns);
+}
+
+void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
+                                      const DoubleSequence& weights, const PackedColumns& columns) {
+  const std::size_t rows = columns.rows;
+  const std::size_t n = columns.events;
   if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     throw std::invalid_argument("the outcome matrix has more than 2147483647 events");
   }
@@ -116,10 +95,7 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
     throw std::invalid_argument("there are " + std::to_string(weights.size()) +
                                 " weights for " + std::to_string(rows) + " outcome rows");
   }
-  const PackedColumns columns = packColumns(matrix, n);
-  EventMatrix().swap(matrix);
   const std::vector<double> rowWeights(weights.begin(), weights.begin() + static_cast<std::ptrdiff_t>(rows));
-  DoubleSequence().swap(weights);
 
   const bool equalWeights = rows > 0 && allEqual(rowWeights);
   const LineTable table = equalWeights ? makeLineTable(rowWeights.front(), rows) : LineTable{};

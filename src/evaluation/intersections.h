@@ -4,6 +4,7 @@
 #include <string>
 
 #include "evaluation/line_file.h"
+#include "instance/packed_columns.h"
 #include "instance/types.h"
 
 namespace intersections {
@@ -34,5 +35,13 @@ void writeIntersectionProbabilities(std::int32_t m, DoubleSequence weights, Even
 // The same, writing to `path` instead of "prob.txt".
 void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
                                       DoubleSequence weights, EventMatrix matrix);
+
+// The same for the matrix held as packed columns (as generatePackedColumns
+// gives it), without a copy of it: n is columns.events, the rows are
+// columns.rows. Throws std::invalid_argument only for fewer weights than rows.
+void writeIntersectionProbabilities(std::int32_t m, const DoubleSequence& weights,
+                                    const PackedColumns& columns);
+void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
+                                      const DoubleSequence& weights, const PackedColumns& columns);
 
 }  // namespace intersections

@@ -77,13 +77,13 @@ std::optional<double> physicalMemory() {
   return std::nullopt;
 }
 
-// A generous estimate of the peak memory of the instance: 2n rows of n 32-bit
-// entries held in blocks of 512 bytes, plus the packed columns.
+// A generous estimate of the peak memory of the instance: the packed columns
+// (2n bits per event, in 64-bit words) and, per row, its weight twice and its
+// line in the evaluator's table of equal sums.
 double instanceBytes(std::int32_t n) {
   const double rows = 2.0 * n;
-  const double blocksPerRow = std::ceil(n / 128.0);
   const double packed = n * std::ceil(rows / 64.0) * 8.0;
-  return rows * (blocksPerRow * 512.0 + 160.0) + packed;
+  return packed + rows * 64.0 + n * 4.0;
 }
 
 int run(std::istream& in, std::ostream& out, std::ostream& err) {
@@ -104,9 +104,9 @@ int run(std::istream& in, std::ostream& out, std::ostream& err) {
         << " MB of memory this machine has\n";
     return exitTooLarge;
   }
-  EventMatrix matrix = generateEventMatrix(n, density);
-  DoubleSequence weights = makeWeights(n, P);
-  writeIntersectionProbabilities(m, std::move(weights), std::move(matrix));
+  const PackedColumns columns = generatePackedColumns(n, density);
+  const DoubleSequence weights = makeWeights(n, P);
+  writeIntersectionProbabilities(m, weights, columns);
   return exitDone;
 }
 
