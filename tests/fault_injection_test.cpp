@@ -14,10 +14,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -216,6 +219,69 @@ TEST(FaultInjection, FileSizeLimitKeepsCompleteLinesOnly) {
     EXPECT_EQ(content.size(), expectedSize) << "every line that fits, and nothing of the next";
     expectCompleteFullDensityLines(content);
   }
+}
+
+// --- a memory limit of the control group -------------------------------------
+
+// A cgroup v1 memory group made for a test, removed when the object goes (it
+// is empty by then: its one process has ended).
+struct MemoryGroup {
+  fs::path dir;
+  MemoryGroup() = default;
+  MemoryGroup(const MemoryGroup&) = delete;
+  MemoryGroup& operator=(const MemoryGroup&) = delete;
+  ~MemoryGroup() {
+    if (!dir.empty()) rmdir(dir.c_str());
+  }
+};
+
+// Makes a group with the given limit below this process's own memory group,
+// or says why it cannot.
+std::optional<std::string> makeMemoryGroup(MemoryGroup& group, const std::string& limitBytes) {
+  const fs::path top = "/sys/fs/cgroup/memory";
+  if (!fs::exists(top / "memory.limit_in_bytes")) return "no cgroup v1 memory controller at " + top.string();
+  std::string own;
+  std::istringstream lines(readFile("/proc/self/cgroup"));
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t first = line.find(':'), second = line.find(':', first + 1);
+    if (second == std::string::npos) continue;
+    std::istringstream controllers(line.substr(first + 1, second - first - 1));
+    for (std::string controller; std::getline(controllers, controller, ',');) {
+      if (controller == "memory") own = line.substr(second + 1);
+    }
+  }
+  if (own.empty()) return std::string("this process is in no cgroup v1 memory group");
+  const fs::path dir = top / fs::path(own).relative_path() / ("intersections-test-" + std::to_string(getpid()));
+  if (mkdir(dir.c_str(), 0755) != 0) return "cannot create " + dir.string() + ": " + std::strerror(errno);
+  group.dir = dir;
+  writeFile(dir / "memory.limit_in_bytes", limitBytes);
+  if (readFile(dir / "memory.limit_in_bytes") != limitBytes + "\n") return "cannot set a limit in " + dir.string();
+  return std::nullopt;
+}
+
+// The machine has far more memory than the instance needs, the container far
+// less: the program must say so right after n instead of being killed.
+TEST(FaultInjection, ControlGroupMemoryLimitRefusesRightAfterN) {
+  MemoryGroup group;
+  if (const auto problem = makeMemoryGroup(group, "67108864")) GTEST_SKIP() << *problem;
+  const std::string procs = (group.dir / "cgroup.procs").string();
+  enum { notMoved = 125 };
+  TempDir temp;
+  const std::string oldContent = "kept\r\n";
+  writeFile(temp.path / "prob.txt", oldContent);
+  // n = 20000: about 100 MB even packed, against the group's 64 MB.
+  const ProgramResult result = runProgram(temp.path, "20000 50 0.5 1", [&] {
+    const std::string pid = std::to_string(getpid());
+    const int fd = open(procs.c_str(), O_WRONLY);
+    if (fd < 0 || write(fd, pid.data(), pid.size()) != static_cast<ssize_t>(pid.size())) _exit(notMoved);
+    close(fd);
+  });
+  if (result.exitStatus == notMoved) GTEST_SKIP() << "cannot move a process into " << group.dir;
+  EXPECT_EQ(result.signal, 0) << "killed by signal " << result.signal;
+  EXPECT_EQ(result.exitStatus, 3);
+  EXPECT_EQ(result.out, firstPrompts(1));
+  expectMessage(result.err, {"n = 20000 needs about", "more than the 64 MB", group.dir.string() + "/memory.limit_in_bytes"});
+  EXPECT_EQ(readFile(temp.path / "prob.txt"), oldContent);
 }
 
 // --- standard input ends or is closed ---------------------------------------

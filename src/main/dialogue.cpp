@@ -4,17 +4,16 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <istream>
 #include <limits>
 #include <locale>
 #include <new>
-#include <optional>
 #include <ostream>
 #include <string>
 
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
+#include "main/memory_limit.h"
 
 namespace intersections {
 
@@ -63,20 +62,6 @@ Number ask(const Question& question, std::istream& in, std::ostream& out, std::o
   return value;
 }
 
-// The machine's physical memory, from /proc/meminfo, in bytes; nothing where
-// that cannot be read. The total, not what is free at this moment: a passing
-// peak in another process must not refuse a small run.
-std::optional<double> physicalMemory() {
-  std::ifstream meminfo("/proc/meminfo");
-  std::string key;
-  double kilobytes = 0;
-  std::string unit;
-  while (meminfo >> key >> kilobytes >> unit) {
-    if (key == "MemTotal:") return kilobytes * 1024.0;
-  }
-  return std::nullopt;
-}
-
 // A generous estimate of the peak memory of the instance: the packed columns
 // (2n bits per event, in 64-bit words) and, per row, its weight twice and its
 // line in the evaluator's table of equal sums.
@@ -89,6 +74,14 @@ double instanceBytes(std::int32_t n) {
 int run(std::istream& in, std::ostream& out, std::ostream& err) {
   const auto n = ask<std::int32_t>(askN, in, out, err);
   if (n < 1 || n > largestN) refuse(askN, err);
+  // At once, so that an n that cannot fit is not followed by three more questions.
+  const double needed = instanceBytes(n);
+  if (const auto limit = memoryLimit(); limit && needed > limit->bytes) {
+    err << "intersections: n = " << n << " needs about " << std::llround(needed / 1048576.0)
+        << " MB for its outcome matrix, more than the " << std::llround(limit->bytes / 1048576.0)
+        << " MB " << limit->source << '\n';
+    return exitTooLarge;
+  }
   const auto density = ask<std::int32_t>(askDensity, in, out, err);
   if (density < 1) refuse(askDensity, err);
   const auto P = ask<double>(askP, in, out, err);
@@ -97,13 +90,6 @@ int run(std::istream& in, std::ostream& out, std::ostream& err) {
 
   std::srand(static_cast<unsigned>(std::time(nullptr)));
 
-  const double needed = instanceBytes(n);
-  if (const auto total = physicalMemory(); total && needed > *total) {
-    err << "intersections: n = " << n << " needs about " << std::llround(needed / 1048576.0)
-        << " MB for its outcome matrix, more than the " << std::llround(*total / 1048576.0)
-        << " MB of memory this machine has\n";
-    return exitTooLarge;
-  }
   const PackedColumns columns = generatePackedColumns(n, density);
   const DoubleSequence weights = makeWeights(n, P);
   writeIntersectionProbabilities(m, weights, columns);
