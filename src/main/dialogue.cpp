@@ -13,6 +13,7 @@
 
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
+#include "main/answer_text.h"
 #include "main/memory_limit.h"
 
 namespace intersections {
@@ -44,21 +45,28 @@ struct Refusal {
   int status;
 };
 
-[[noreturn]] void refuse(const Question& question, std::ostream& err) {
-  err << "intersections: " << question.name << " must be " << question.wanted << '\n';
+// Refuses the answer to `question`, naming the text that stood in its place.
+[[noreturn]] void refuse(const Question& question, std::istream& in, const std::string& taken,
+                         std::ostream& err) {
+  err << "intersections: " << question.name << " must be " << question.wanted << " (found \""
+      << textFound(in, taken) << "\")\n";
   throw Refusal{exitBadAnswer};
 }
 
-template <typename Number>
-Number ask(const Question& question, std::istream& in, std::ostream& out, std::ostream& err) {
+// Writes the prompt and reads the answer with formatted extraction; refuses
+// it when it cannot be read or `valid` rejects it.
+template <typename Number, typename Valid>
+Number ask(const Question& question, Valid valid, std::istream& in, std::ostream& out,
+           std::ostream& err) {
   out << question.prompt << std::flush;
-  Number value{};
   in >> std::ws;
   if (in.peek() == std::char_traits<char>::eof()) {
     err << "intersections: the input ended before " << question.name << " was given\n";
     throw Refusal{exitBadAnswer};
   }
-  if (!(in >> value)) refuse(question, err);
+  Number value{};
+  std::string taken;
+  if (!extractNumber(in, value, taken) || !valid(value)) refuse(question, in, taken, err);
   return value;
 }
 
@@ -72,8 +80,8 @@ double instanceBytes(std::int32_t n) {
 }
 
 int run(std::istream& in, std::ostream& out, std::ostream& err) {
-  const auto n = ask<std::int32_t>(askN, in, out, err);
-  if (n < 1 || n > largestN) refuse(askN, err);
+  const auto n = ask<std::int32_t>(
+      askN, [](std::int32_t value) { return value >= 1 && value <= largestN; }, in, out, err);
   // At once, so that an n that cannot fit is not followed by three more questions.
   const double needed = instanceBytes(n);
   if (const auto limit = memoryLimit(); limit && needed > limit->bytes) {
@@ -82,11 +90,10 @@ int run(std::istream& in, std::ostream& out, std::ostream& err) {
         << " MB " << limit->source << '\n';
     return exitTooLarge;
   }
-  const auto density = ask<std::int32_t>(askDensity, in, out, err);
-  if (density < 1) refuse(askDensity, err);
-  const auto P = ask<double>(askP, in, out, err);
-  if (!std::isfinite(P)) refuse(askP, err);
-  const auto m = ask<std::int32_t>(askM, in, out, err);
+  const auto density =
+      ask<std::int32_t>(askDensity, [](std::int32_t value) { return value >= 1; }, in, out, err);
+  const auto P = ask<double>(askP, [](double value) { return std::isfinite(value); }, in, out, err);
+  const auto m = ask<std::int32_t>(askM, [](std::int32_t) { return true; }, in, out, err);
 
   std::srand(static_cast<unsigned>(std::time(nullptr)));
 
