@@ -16,6 +16,9 @@ namespace {
 using Word = PackedColumns::Word;
 constexpr std::size_t wordBits = PackedColumns::wordBits;
 
+// Sets whose row counts are worked out ahead of their lines.
+constexpr std::int32_t countBlock = 256;
+
 bool allEqual(const std::vector<double>& weights) {
   return std::all_of(weights.begin(), weights.end(), [&](double w) {
     return std::bit_cast<std::uint64_t>(w) == std::bit_cast<std::uint64_t>(weights.front());
@@ -109,10 +112,12 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
   std::vector<Word> prefix;
   std::vector<Word> indicator(words);
   char line[maxProbabilityLength + 2];
+  std::vector<std::size_t> counts(countBlock);
 
   LineFile out = openLineFile(path);
   std::vector<std::int32_t> set;
-  for (int changed; (changed = nextIndexSet(set, events, m)) >= 0;) {
+  bool writing = true;
+  for (int changed; writing && (changed = nextIndexSet(set, events, m)) >= 0;) {
     const std::size_t size = set.size();
     if (prefix.size() < size * words) prefix.resize(size * words);
     const std::size_t from = std::max<std::size_t>(static_cast<std::size_t>(changed), 1);
@@ -123,23 +128,41 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
         prefix[i * words + w] = prefix[(i - 1) * words + w] & column[w];
       }
     }
-    // The last event is combined on the fly, without storing the result.
+    // The sets that differ from this one in their last event alone follow it
+    // in the order, that event counting up to n: they are written here, each
+    // combining the one column more on the fly, without storing the result.
     const Word* head = prefix.data() + (size >= 2 ? (size - 2) * words : 0);
-    const Word* last = columns.column(set[size - 1]);
     if (equalWeights) {
-      const std::size_t k = size == 1 ? countRows(last, words) : countRows(head, last, words);
-      if (!writeLine(out, table.text.data() + table.offsets[k], table.offsets[k + 1] - table.offsets[k])) break;
-    } else {
-      if (size == 1) {
-        std::copy_n(last, words, indicator.begin());
-      } else {
-        for (std::size_t w = 0; w < words; ++w) indicator[w] = head[w] & last[w];
+      // Their row counts are worked out a block ahead of their lines, in a
+      // tight loop while the columns are in the cache: counted between two
+      // writes, each count first fetched the columns the write had evicted
+      // (about 4 % more time for n = 2000, m = 2).
+      for (std::int32_t first = set[size - 1]; writing && first <= events; first += countBlock) {
+        const std::int32_t count = std::min(countBlock, events - first + 1);
+        for (std::int32_t i = 0; i < count; ++i) {
+          const Word* last = columns.column(first + i);
+          counts[static_cast<std::size_t>(i)] = size == 1 ? countRows(last, words) : countRows(head, last, words);
+        }
+        for (std::int32_t i = 0; writing && i < count; ++i) {
+          const std::size_t k = counts[static_cast<std::size_t>(i)];
+          writing = writeLine(out, table.text.data() + table.offsets[k], table.offsets[k + 1] - table.offsets[k]);
+        }
       }
-      std::size_t length = writeProbability(sumRows(indicator.data(), words, rowWeights), line);
-      line[length++] = '\r';
-      line[length++] = '\n';
-      if (!writeLine(out, line, length)) break;
+    } else {
+      for (std::int32_t lastEvent = set[size - 1]; writing && lastEvent <= events; ++lastEvent) {
+        const Word* last = columns.column(lastEvent);
+        if (size == 1) {
+          std::copy_n(last, words, indicator.begin());
+        } else {
+          for (std::size_t w = 0; w < words; ++w) indicator[w] = head[w] & last[w];
+        }
+        std::size_t length = writeProbability(sumRows(indicator.data(), words, rowWeights), line);
+        line[length++] = '\r';
+        line[length++] = '\n';
+        writing = writeLine(out, line, length);
+      }
     }
+    set[size - 1] = events;  // the last of those sets, for the next step
   }
   closeLineFile(out);
 }
