@@ -137,10 +137,10 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
       // tight loop while the columns are in the cache: counted between two
       // writes, each count first fetched the columns the write had evicted
       // (about 4 % more time for n = 2000, m = 2).
-      for (std::int32_t first = set[size - 1]; writing && first <= events; first += countBlock) {
-        const std::int32_t count = std::min(countBlock, events - first + 1);
+      for (std::int64_t first = set[size - 1]; writing && first <= events; first += countBlock) {
+        const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(countBlock, events - first + 1));
         for (std::int32_t i = 0; i < count; ++i) {
-          const Word* last = columns.column(first + i);
+          const Word* last = columns.column(static_cast<std::int32_t>(first + i));
           counts[static_cast<std::size_t>(i)] = size == 1 ? countRows(last, words) : countRows(head, last, words);
         }
         for (std::int32_t i = 0; writing && i < count; ++i) {

@@ -40,7 +40,8 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
 
 // The same for the matrix held as packed columns (as generatePackedColumns
 // gives it), without a copy of it: n is columns.events, the rows are
-// columns.rows. Throws std::invalid_argument only for fewer weights than rows.
+// columns.rows. Throws std::invalid_argument only for fewer weights than rows
+// (or more than 2147483647 events).
 void writeIntersectionProbabilities(std::int32_t m, const DoubleSequence& weights,
                                     const PackedColumns& columns);
 void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
