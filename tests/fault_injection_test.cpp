@@ -1,8 +1,9 @@
 // The built program under faults from outside: an output file that cannot be
-// created or written, a file size limit reached part-way, standard input that
-// ends or is closed, and signals in the middle of a run. Each case checks the
-// exit status, the message, that standard output holds only prompts, and
-// what is left in prob.txt.
+// created or written, a file size limit reached part-way, a container's
+// memory limit, standard input that ends or is closed, and signals at a
+// prompt, while drawing and while writing. Each case checks the exit status,
+// the message, that standard output holds only prompts, and what is left in
+// prob.txt.
 
 #include <fcntl.h>
 #include <grp.h>
@@ -18,12 +19,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <iterator>
-#include <random>
-#include <sstream>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <optional>
+#include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
