@@ -7,7 +7,11 @@
 //              transposed matrix, a chain of coordProduct copies per set, a
 //              sequential sum, std::ofstream with std::endl;
 //   floor      the same bytes, already in memory, written with one write()
-//              per line and nothing else.
+//              per line and nothing else;
+//   draws      the std::rand calls that drawing the instance makes, with its
+//              test of each entry, and nothing else: the floor of drawing.
+//              For cases where drawing counts, the whole program is compared
+//              with it (or with it plus the floor of the writes).
 //
 // Every way runs in a child process of its own (the benchmark re-executes
 // itself with a mode argument, or executes the program), so that ru_maxrss
@@ -81,7 +85,13 @@ struct Case {
   double targetRatio;     // ours/floor, 0 for none
   double targetMemoryMB;  // peak memory of ours
   const char* note;
+  // What the whole program is compared with, and the target of that ratio
+  // (0: targetRatio).
+  enum class ProgramFloor { writes, draws, writesAndDraws } programFloor = ProgramFloor::writes;
+  double programTargetRatio = 0;
 };
+
+using ProgramFloor = Case::ProgramFloor;
 
 const Case cases[] = {
     {"n20", 20, 20, 50, 0.8, false, true, true, true, 5, 1.10, 16, ""},
@@ -90,31 +100,39 @@ const Case cases[] = {
     {"n20w", 20, 20, 50, 0.8, true, false, true, true, 5, 1.5, 16, "unequal random weights"},
     {"n24", 24, 24, 50, 0.8, false, true, true, true, 3, 1.10, 16, ""},
     {"n400m3", 400, 3, 10, 0.9, false, false, false, false, 1, 0, 64, "memory only"},
+    {"n10000m1", 10000, 1, 5, 0.5, false, true, false, true, 5, 0, 48, "drawing dominates",
+     ProgramFloor::draws, 1.15},
+    {"n2000m2", 2000, 2, 10, 0.9, false, true, false, true, 5, 1.10, 48, "writes and draws",
+     ProgramFloor::writesAndDraws, 1.05},
 };
 
-// The instance of a case, drawn the same way in every child.
+// The weights of a case, drawn right after its rows.
+DoubleSequence makeCaseWeights(const Case& c, std::size_t rows) {
+  if (!c.unequalWeights) return makeWeights(c.n, c.P);
+  // Random positive weights that add up to about P: no two sums of different
+  // sets are likely to share a text, so every line is formatted.
+  std::vector<double> raw;
+  double total = 0;
+  for (std::size_t j = 0; j < rows; ++j) {
+    raw.push_back(1.0 + std::rand() % 1000);
+    total += raw.back();
+  }
+  DoubleSequence weights;
+  for (double r : raw) weights.push_back(c.P * r / total);
+  return weights;
+}
+
+// The instance of a case as the program draws it, the same in every child.
 struct Instance {
-  EventMatrix matrix;
+  PackedColumns columns;
   DoubleSequence weights;
 };
 
 Instance makeInstance(const Case& c) {
   std::srand(benchSeed);
   Instance instance;
-  instance.matrix = generateEventMatrix(c.n, c.density);
-  if (!c.unequalWeights) {
-    instance.weights = makeWeights(c.n, c.P);
-  } else {
-    // Random positive weights that add up to about P: no two sums of
-    // different sets are likely to share a text, so every line is formatted.
-    std::vector<double> raw;
-    double total = 0;
-    for (std::size_t j = 0; j < instance.matrix.size(); ++j) {
-      raw.push_back(1.0 + std::rand() % 1000);
-      total += raw.back();
-    }
-    for (double r : raw) instance.weights.push_back(c.P * r / total);
-  }
+  instance.columns = generatePackedColumns(c.n, c.density);
+  instance.weights = makeCaseWeights(c, instance.columns.rows);
   return instance;
 }
 
@@ -183,18 +201,21 @@ void report(const Stopwatch& watch) {
 }
 
 int childOurs(const Case& c, const std::string& out) {
-  Instance instance = makeInstance(c);
+  const Instance instance = makeInstance(c);
   const Stopwatch watch;
-  writeIntersectionProbabilitiesTo(out, c.m, std::move(instance.weights), std::move(instance.matrix));
+  writeIntersectionProbabilitiesTo(out, c.m, instance.weights, instance.columns);
   report(watch);
   return 0;
 }
 
 int childReference(const Case& c, const std::string& out) {
-  Instance instance = makeInstance(c);
+  // The same draws as makeInstance, into the matrix of deques.
+  std::srand(benchSeed);
+  const EventMatrix matrix = generateEventMatrix(c.n, c.density);
+  const DoubleSequence weights = makeCaseWeights(c, matrix.size());
   const Stopwatch watch;
   const IndexSetList list = enumerateIndexSets(c.n, c.m);
-  const EventMatrix columns = transpose(instance.matrix);
+  const EventMatrix columns = transpose(matrix);
   std::ofstream file(out, std::ios::binary);
   for (const IndexSet& set : list) {
     IntSequence indicator = columns[set[0] - 1];
@@ -203,7 +224,7 @@ int childReference(const Case& c, const std::string& out) {
     }
     double sum = 0.0;
     for (std::size_t j = 0; j < indicator.size(); ++j) {
-      if (indicator[j] == 1) sum += instance.weights[j];
+      if (indicator[j] == 1) sum += weights[j];
     }
     file << formatProbability(sum) << "\r" << std::endl;
   }
@@ -245,6 +266,21 @@ int childFloor(const std::string& in, const std::string& out) {
   return 0;
 }
 
+int childDraws(const Case& c) {
+  std::srand(benchSeed);
+  const Stopwatch watch;
+  const std::int32_t rows = 2 * c.n;
+  for (std::int32_t accepted = 0; accepted < rows;) {
+    bool hasOne = false;
+    for (std::int32_t column = 0; column < c.n; ++column) {
+      if (std::rand() % 100 + 1 <= c.density) hasOne = true;
+    }
+    if (hasOne) ++accepted;
+  }
+  report(watch);
+  return 0;
+}
+
 const Case* findCase(const std::string& name) {
   for (const Case& c : cases) {
     if (name == c.name) return &c;
@@ -253,9 +289,14 @@ const Case* findCase(const std::string& name) {
 }
 
 int childMain(int argc, char** argv) {
-  // --child ours|reference CASE OUT   or   --child floor IN OUT
+  // --child ours|reference CASE OUT   or   --child floor IN OUT   or   --child draws CASE
+  const std::string way = argc >= 3 ? argv[2] : "";
+  if (way == "draws" && argc == 4) {
+    const Case* c = findCase(argv[3]);
+    if (c == nullptr) fail(std::string("unknown case ") + argv[3]);
+    return childDraws(*c);
+  }
   if (argc != 5) fail("bad child arguments");
-  const std::string way = argv[2];
   if (way == "floor") return childFloor(argv[3], argv[4]);
   const Case* c = findCase(argv[3]);
   if (c == nullptr) fail(std::string("unknown case ") + argv[3]);
@@ -442,7 +483,7 @@ std::string fixed(double value, int decimals) {
 struct Row {
   std::string name, way, lines;
   int runs = 0;
-  double ours = NAN, reference = NAN, floor = NAN;
+  double ours = NAN, reference = NAN, floor = NAN, draws = NAN;
   double oursCpu = NAN, floorCpu = NAN;
   double oursMb = NAN, referenceMb = NAN, floorMb = NAN;
   std::string referenceNote;
@@ -450,15 +491,15 @@ struct Row {
 };
 
 void printTable(const std::vector<Row>& rows) {
-  std::printf("\n%-8s %-9s %11s %4s %9s %9s %9s %10s %9s %8s %8s %8s %8s  %s\n", "case", "way",
-              "lines", "runs", "ours s", "ref s", "floor s", "ours/floor", "ref/ours", "ours MB",
-              "ref MB", "floor MB", "cpu o/f", "targets");
+  std::printf("\n%-8s %-9s %11s %4s %9s %9s %9s %9s %10s %9s %8s %8s %8s %8s  %s\n", "case", "way",
+              "lines", "runs", "ours s", "ref s", "floor s", "draws s", "ours/floor", "ref/ours",
+              "ours MB", "ref MB", "floor MB", "cpu o/f", "targets");
   for (const Row& r : rows) {
     const std::string ref = r.referenceNote.empty() ? fixed(r.reference, 3) : r.referenceNote;
     const std::string refMb = r.referenceNote.empty() ? fixed(r.referenceMb, 1) : "-";
-    std::printf("%-8s %-9s %11s %4d %9s %9s %9s %10s %9s %8s %8s %8s %8s  %s\n", r.name.c_str(),
+    std::printf("%-8s %-9s %11s %4d %9s %9s %9s %9s %10s %9s %8s %8s %8s %8s  %s\n", r.name.c_str(),
                 r.way.c_str(), r.lines.c_str(), r.runs, fixed(r.ours, 3).c_str(), ref.c_str(),
-                fixed(r.floor, 3).c_str(), fixed(r.ours / r.floor, 3).c_str(),
+                fixed(r.floor, 3).c_str(), fixed(r.draws, 3).c_str(), fixed(r.ours / r.floor, 3).c_str(),
                 fixed(r.reference / r.ours, 2).c_str(), fixed(r.oursMb, 1).c_str(), refMb.c_str(),
                 fixed(r.floorMb, 1).c_str(), fixed(r.oursCpu / r.floorCpu, 3).c_str(),
                 r.verdict.c_str());
@@ -468,7 +509,9 @@ void printTable(const std::vector<Row>& rows) {
       "way 'evaluator': writeIntersectionProbabilitiesTo, timed inside its child around the call\n"
       "  (instance drawn before the clock starts); floor = one write() per line of its file.\n"
       "way 'program': the whole intersections process, fork to wait4; its floor writes the\n"
-      "  program's own file; ours/floor is program time / that floor time.\n"
+      "  program's own file; ours/floor is program time / that floor time. Where drawing\n"
+      "  counts (n10000m1, n2000m2) the floor is 'draws s', or its floor plus 'draws s':\n"
+      "  the same std::rand() calls as drawing the instance, and nothing else.\n"
       "cpu o/f: the same ratio of processor time (user + system, medians): what the ratio\n"
       "  would be on an idle machine; the program's includes its start-up and instance.\n");
 }
@@ -534,7 +577,8 @@ std::vector<Row> runCase(const Case& c, const Options& options, const fs::path& 
   };
   auto settle = [] { ::sync(); };
 
-  Series ours, reference, floor, program, programFloor;
+  Series ours, reference, floor, program, programFloor, draws;
+  const bool runDraws = c.program && c.programFloor != ProgramFloor::writes;
   std::string firstOurs;
   for (int run = 1; run <= runs; ++run) {
     const std::string oursRun = fresh(oursFile, run);
@@ -579,6 +623,11 @@ std::vector<Row> runCase(const Case& c, const Options& options, const fs::path& 
       std::fprintf(stderr, ", its floor %s", programFloor.last().c_str());
       checkSame(programKept, programFloorRun, "program floor");
     }
+    if (runDraws) {
+      settle();
+      draws.add(runWay({"draws", c.name}));
+      std::fprintf(stderr, ", draws %s", draws.last().c_str());
+    }
     std::fprintf(stderr, "\n");
   }
   // The reference's runs come after all the others: it gives back hundreds of
@@ -615,16 +664,16 @@ std::vector<Row> runCase(const Case& c, const Options& options, const fs::path& 
   } else if (c.reference) {
     row.referenceNote = "skip>8GB";
   }
-  auto verdict = [&](const Row& r) {
+  auto verdict = [&](const Row& r, double targetRatio) {
     std::string v;
-    if (c.targetRatio > 0) {
-      v += "ratio<=" + fixed(c.targetRatio, 2) + (r.ours / r.floor <= c.targetRatio ? " ok" : " FAIL");
+    if (targetRatio > 0) {
+      v += "ratio<=" + fixed(targetRatio, 2) + (r.ours / r.floor <= targetRatio ? " ok" : " FAIL");
       v += ", ";
     }
     v += "mem<=" + fixed(c.targetMemoryMB, 0) + (r.oursMb <= c.targetMemoryMB ? " ok" : " FAIL");
     return v;
   };
-  row.verdict = verdict(row);
+  row.verdict = verdict(row, c.targetRatio);
   rows.push_back(row);
   if (!program.empty()) {
     Row p;
@@ -638,7 +687,19 @@ std::vector<Row> runCase(const Case& c, const Options& options, const fs::path& 
     p.floor = median(programFloor.seconds);
     p.floorCpu = median(programFloor.cpuSeconds);
     p.floorMb = programFloor.mb();
-    p.verdict = verdict(p);
+    if (!draws.empty()) {
+      p.draws = median(draws.seconds);
+      const double drawsCpu = median(draws.cpuSeconds);
+      if (c.programFloor == ProgramFloor::draws) {
+        p.floor = p.draws;
+        p.floorCpu = drawsCpu;
+        p.floorMb = draws.mb();
+      } else {
+        p.floor += p.draws;
+        p.floorCpu += drawsCpu;
+      }
+    }
+    p.verdict = verdict(p, c.programTargetRatio > 0 ? c.programTargetRatio : c.targetRatio);
     rows.push_back(p);
   }
   return rows;

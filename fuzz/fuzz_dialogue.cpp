@@ -164,8 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (status == 2 || status == 3) {
     // The machine, not the input: the scratch directory's disk is full, or
-    // other processes hold the memory (the memory check reads what is
-    // available at that moment, so even n = 1 can be refused).
+    // memory ran out while the instance was built.
     check(errText.rfind("intersections: ", 0) == 0 && errText.find('\n') == errText.size() - 1,
           "a failure without exactly one message line");
     return 0;

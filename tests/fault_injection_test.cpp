@@ -1,8 +1,9 @@
 // The built program under faults from outside: an output file that cannot be
-// created or written, a file size limit reached part-way, standard input that
-// ends or is closed, and signals in the middle of a run. Each case checks the
-// exit status, the message, that standard output holds only prompts, and
-// what is left in prob.txt.
+// created or written, a file size limit reached part-way, a container's
+// memory limit, standard input that ends or is closed, and signals at a
+// prompt, while drawing and while writing. Each case checks the exit status,
+// the message, that standard output holds only prompts, and what is left in
+// prob.txt.
 
 #include <fcntl.h>
 #include <grp.h>
@@ -14,14 +15,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <optional>
+#include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "evaluation/number_format.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -214,6 +222,69 @@ TEST(FaultInjection, FileSizeLimitKeepsCompleteLinesOnly) {
   }
 }
 
+// --- a memory limit of the control group -------------------------------------
+
+// A cgroup v1 memory group made for a test, removed when the object goes (it
+// is empty by then: its one process has ended).
+struct MemoryGroup {
+  fs::path dir;
+  MemoryGroup() = default;
+  MemoryGroup(const MemoryGroup&) = delete;
+  MemoryGroup& operator=(const MemoryGroup&) = delete;
+  ~MemoryGroup() {
+    if (!dir.empty()) rmdir(dir.c_str());
+  }
+};
+
+// Makes a group with the given limit below this process's own memory group,
+// or says why it cannot.
+std::optional<std::string> makeMemoryGroup(MemoryGroup& group, const std::string& limitBytes) {
+  const fs::path top = "/sys/fs/cgroup/memory";
+  if (!fs::exists(top / "memory.limit_in_bytes")) return "no cgroup v1 memory controller at " + top.string();
+  std::string own;
+  std::istringstream lines(readFile("/proc/self/cgroup"));
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t first = line.find(':'), second = line.find(':', first + 1);
+    if (second == std::string::npos) continue;
+    std::istringstream controllers(line.substr(first + 1, second - first - 1));
+    for (std::string controller; std::getline(controllers, controller, ',');) {
+      if (controller == "memory") own = line.substr(second + 1);
+    }
+  }
+  if (own.empty()) return std::string("this process is in no cgroup v1 memory group");
+  const fs::path dir = top / fs::path(own).relative_path() / ("intersections-test-" + std::to_string(getpid()));
+  if (mkdir(dir.c_str(), 0755) != 0) return "cannot create " + dir.string() + ": " + std::strerror(errno);
+  group.dir = dir;
+  writeFile(dir / "memory.limit_in_bytes", limitBytes);
+  if (readFile(dir / "memory.limit_in_bytes") != limitBytes + "\n") return "cannot set a limit in " + dir.string();
+  return std::nullopt;
+}
+
+// The machine has far more memory than the instance needs, the container far
+// less: the program must say so right after n instead of being killed.
+TEST(FaultInjection, ControlGroupMemoryLimitRefusesRightAfterN) {
+  MemoryGroup group;
+  if (const auto problem = makeMemoryGroup(group, "67108864")) GTEST_SKIP() << *problem;
+  const std::string procs = (group.dir / "cgroup.procs").string();
+  enum { notMoved = 125 };
+  TempDir temp;
+  const std::string oldContent = "kept\r\n";
+  writeFile(temp.path / "prob.txt", oldContent);
+  // n = 20000: about 100 MB even packed, against the group's 64 MB.
+  const ProgramResult result = runProgram(temp.path, "20000 50 0.5 1", [&] {
+    const std::string pid = std::to_string(getpid());
+    const int fd = open(procs.c_str(), O_WRONLY);
+    if (fd < 0 || write(fd, pid.data(), pid.size()) != static_cast<ssize_t>(pid.size())) _exit(notMoved);
+    close(fd);
+  });
+  if (result.exitStatus == notMoved) GTEST_SKIP() << "cannot move a process into " << group.dir;
+  EXPECT_EQ(result.signal, 0) << "killed by signal " << result.signal;
+  EXPECT_EQ(result.exitStatus, 3);
+  EXPECT_EQ(result.out, firstPrompts(1));
+  expectMessage(result.err, {"n = 20000 needs about", "more than the 64 MB", group.dir.string() + "/memory.limit_in_bytes"});
+  EXPECT_EQ(readFile(temp.path / "prob.txt"), oldContent);
+}
+
 // --- standard input ends or is closed ---------------------------------------
 
 TEST(FaultInjection, InputEndsBeforeAnAnswer) {
@@ -248,20 +319,27 @@ TEST(FaultInjection, InputEndsBeforeAnAnswer) {
   }
 }
 
-// --- a signal in the middle of a long run ----------------------------------
+// --- signals -----------------------------------------------------------------
 
-// Starts the program in `dir` with `input` on standard input and standard
-// output and error sent to the given files, with SIGINT and SIGTERM at their
-// defaults whatever this process has (a background job ignores SIGINT).
-pid_t startProgram(const fs::path& dir, const std::string& input, const fs::path& outFile,
-                   const fs::path& errFile) {
+// A started program: its process and the write end of its standard input.
+struct StartedProgram {
+  pid_t pid;
+  int input;
+};
+
+// Starts the program in `dir` with `input` already in its standard input,
+// which stays open for the caller to close, and standard output and error
+// sent to the given files. The termination signals start at their defaults
+// whatever this process has (a background job ignores SIGINT and SIGQUIT),
+// and a SIGQUIT leaves no core file.
+StartedProgram startProgram(const fs::path& dir, const std::string& input, const fs::path& outFile,
+                            const fs::path& errFile) {
   int in[2];
   if (pipe(in) != 0) throw std::runtime_error("pipe failed");
   // The answers fit in the pipe's buffer.
   if (write(in[1], input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
     throw std::runtime_error("write to pipe failed");
   }
-  close(in[1]);
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
@@ -269,58 +347,144 @@ pid_t startProgram(const fs::path& dir, const std::string& input, const fs::path
     const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out < 0 || err < 0 || dup2(in[0], 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
     close(in[0]);
+    close(in[1]);
     close(out);
     close(err);
     if (chdir(dir.c_str()) != 0) _exit(127);
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(sig, SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
     execl(testing_support::programPath(), testing_support::programPath(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(in[0]);
-  return pid;
+  return {pid, in[1]};
 }
 
-TEST(FaultInjection, SignalMidRunLeavesCompleteLines) {
-  // n = 20, m = 20: 2^20 - 1 lines, about 13.6 MB, one write each.
-  const std::string input = "20\n100\n0.9\n20\n";
-  const std::uintmax_t fullSize = ((std::uintmax_t{1} << 20) - 1) * fullDensityLine.size();
-  for (const int sig : {SIGINT, SIGTERM}) {
-    SCOPED_TRACE(sig == SIGINT ? "SIGINT" : "SIGTERM");
-    TempDir temp, logs;
-    const fs::path file = temp.path / "prob.txt";
-    const pid_t pid = startProgram(temp.path, input, logs.path / "out", logs.path / "err");
+const char* signalName(int sig) {
+  switch (sig) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    case SIGQUIT: return "SIGQUIT";
+  }
+  return "another signal";
+}
 
-    // Wait for a few hundred lines, then interrupt. If the child stops on its
-    // own first, the case fails below; the count of polls only keeps a hung
-    // child from hanging the test.
+// Lines of 313 bytes (P = 1e300 at density 100): about every 13th write
+// straddles a 4096-byte page of the file, and the kernel checks for a fatal
+// signal between the pages it copies. Each run is interrupted a few
+// milliseconds into its writing, at a random moment; the file must hold whole
+// lines only, and the run must still end by its signal.
+TEST(FaultInjection, SignalsWhileWritingLeaveCompleteLines) {
+  const std::string input = "18\n100\n1e300\n18\n";
+  const std::string line = intersections::formatProbability(1e300) + "\r\n";
+  ASSERT_EQ(line.size(), 313u);
+  const int signals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+  constexpr int runs = 600;
+  std::mt19937 random(97);
+  std::uniform_int_distribution<useconds_t> delay(0, 3000);
+
+  TempDir temp;
+  const fs::path dir = temp.path / "run";
+  fs::create_directory(dir);
+  const fs::path file = dir / "prob.txt";
+  int partial = 0, otherText = 0, notBySignal = 0, unfinished = 0;
+  std::string firstProblem;
+  for (int run = 0; run < runs; ++run) {
+    const int sig = signals[run % std::size(signals)];
+    fs::remove(file);
+    const StartedProgram program = startProgram(dir, input, temp.path / "out", temp.path / "err");
+    close(program.input);
     int status = 0;
     bool exited = false;
-    for (int polls = 0; polls < 600000; ++polls) {
-      std::error_code ignored;
-      const auto size = fs::file_size(file, ignored);
-      if (!ignored && size >= 4096) break;
-      if (waitpid(pid, &status, WNOHANG) == pid) {
-        exited = true;
-        break;
-      }
-      usleep(100);
+    for (struct stat info{}; !exited && (stat(file.c_str(), &info) != 0 || info.st_size == 0);) {
+      exited = waitpid(program.pid, &status, WNOHANG) == program.pid;
+      usleep(20);
     }
     if (!exited) {
-      kill(pid, sig);
-      waitpid(pid, &status, 0);
+      usleep(delay(random));
+      kill(program.pid, sig);
+      waitpid(program.pid, &status, 0);
     }
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the program was not ended by the signal, status " << status;
-    EXPECT_EQ(WTERMSIG(status), sig);
-    EXPECT_EQ(readFile(logs.path / "out"), firstPrompts(4));
-    EXPECT_EQ(readFile(logs.path / "err"), "");
     const std::string content = readFile(file);
-    EXPECT_GE(content.size(), 4096u);
-    EXPECT_LT(content.size(), fullSize) << "the run finished before the signal";
-    expectCompleteFullDensityLines(content);
+    const std::string at = std::string(signalName(sig)) + " run " + std::to_string(run) + ": ";
+    if (!WIFSIGNALED(status) || WTERMSIG(status) != sig) {
+      ++notBySignal;
+      if (firstProblem.empty()) firstProblem = at + "status " + std::to_string(status);
+    }
+    if (readFile(temp.path / "out") != firstPrompts(4) || readFile(temp.path / "err") != "") {
+      ++unfinished;
+      if (firstProblem.empty()) firstProblem = at + "unexpected output: " + readFile(temp.path / "err");
+    }
+    if (content.size() % line.size() != 0) {
+      ++partial;
+      if (firstProblem.empty()) {
+        firstProblem = at + std::to_string(content.size()) + " bytes, a partial line of " +
+                       std::to_string(content.size() % line.size()) + " bytes";
+      }
+    } else {
+      for (std::size_t from = 0; from < content.size(); from += line.size()) {
+        if (content.compare(from, line.size(), line) != 0) {
+          ++otherText;
+          if (firstProblem.empty()) firstProblem = at + "line " + std::to_string(from / line.size() + 1) + " differs";
+          break;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(partial, 0) << "files ending in a partial line; first problem: " << firstProblem;
+  EXPECT_EQ(otherText, 0) << "files with a line unlike the complete run's; first problem: " << firstProblem;
+  EXPECT_EQ(notBySignal, 0) << "runs not ended by their signal; first problem: " << firstProblem;
+  EXPECT_EQ(unfinished, 0) << "runs with other output than the prompts; first problem: " << firstProblem;
+}
+
+// Before prob.txt is opened the signals keep their default effect: the run
+// ends at once, by the signal, and an old prob.txt is left as it was.
+TEST(FaultInjection, SignalBeforeTheFileIsOpenedEndsTheRunAtOnce) {
+  struct Case {
+    const char* name;
+    std::string input;
+    int promptsShown;  // the signal is sent once these are on standard output
+    int sig;
+  };
+  const Case cases[] = {
+      {"SIGINT at the first prompt", "", 1, SIGINT},
+      // Drawing 6000 rows of 3000 entries takes a good part of a second.
+      {"SIGTERM while a large instance is drawn", "3000\n50\n0.9\n1\n", 4, SIGTERM},
+  };
+  const std::string oldContent = "0.123456789\r\nold\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir temp, logs;
+    writeFile(temp.path / "prob.txt", oldContent);
+    const StartedProgram program = startProgram(temp.path, c.input, logs.path / "out", logs.path / "err");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (readFile(logs.path / "out") != firstPrompts(c.promptsShown) &&
+           std::chrono::steady_clock::now() < deadline) {
+      usleep(100);
+    }
+    kill(program.pid, c.sig);
+    const auto sent = std::chrono::steady_clock::now();
+    int status = 0;
+    bool ended = false;
+    while (!(ended = waitpid(program.pid, &status, WNOHANG) == program.pid) &&
+           std::chrono::steady_clock::now() - sent < std::chrono::seconds(1)) {
+      usleep(1000);
+    }
+    if (!ended) {
+      kill(program.pid, SIGKILL);
+      waitpid(program.pid, &status, 0);
+    }
+    close(program.input);
+    EXPECT_TRUE(ended) << "still running a second after the signal";
+    EXPECT_EQ(readFile(logs.path / "out"), firstPrompts(c.promptsShown));
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+    EXPECT_EQ(WTERMSIG(status), c.sig);
+    EXPECT_EQ(readFile(temp.path / "prob.txt"), oldContent);
   }
 }
 

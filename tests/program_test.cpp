@@ -118,33 +118,41 @@ TEST(Program, RefusesBadAnswersAndKeepsTheOldFile) {
     std::size_t promptsShown;
     std::string message;
   };
-  const std::string needN = "intersections: the number of events n must be a whole number from 1 to 1073741823\n";
+  // The message of a refused answer, naming the text found in its place.
+  auto refused = [](const std::string& must, const std::string& found) {
+    return "intersections: " + must + " (found \"" + found + "\")\n";
+  };
+  const std::string needN = "the number of events n must be a whole number from 1 to 1073741823";
   const std::string needDensity =
-      "intersections: the density must be a whole number of at least 1 (percent; 100 or more "
-      "gives a matrix of ones)\n";
-  const std::string needP = "intersections: the probability of the union P must be a finite number\n";
-  const std::string needM =
-      "intersections: the maximum order m must be a whole number from -2147483648 to 2147483647\n";
+      "the density must be a whole number of at least 1 (percent; 100 or more gives a matrix of ones)";
+  const std::string needP = "the probability of the union P must be a finite number";
+  const std::string needM = "the maximum order m must be a whole number from -2147483648 to 2147483647";
+  const std::string longWord(40, 'x');
   const Case cases[] = {
       {"", 1, 1, "intersections: the input ended before the number of events n was given\n"},
       {" \n\t", 1, 1, "intersections: the input ended before the number of events n was given\n"},
       {"5", 1, 2, "intersections: the input ended before the density was given\n"},
       {"5 50", 1, 3, "intersections: the input ended before the probability of the union P was given\n"},
       {"5 50 0.5\n", 1, 4, "intersections: the input ended before the maximum order m was given\n"},
-      {"abc 50 0.5 2", 1, 1, needN},
-      {"0 50 0.5 2", 1, 1, needN},
-      {"-3 50 0.5 2", 1, 1, needN},
-      {"1073741824 50 0.5 2", 1, 1, needN},   // 2n would not fit in 32 bits
-      {"99999999999 50 0.5 2", 1, 1, needN},  // not a 32-bit integer
-      {"5 0 0.5 2", 1, 2, needDensity},       // would never find a row with a one
-      {"5 -7 0.5 2", 1, 2, needDensity},
-      {"5 x 0.5 2", 1, 2, needDensity},
-      {"5.5 50 0.5 2", 1, 2, needDensity},    // ".5" is left for the density
-      {"5 50 zero 2", 1, 3, needP},
-      {"5 50 1e999 2", 1, 3, needP},
-      {"5 50 0.5 two", 1, 4, needM},
-      {"5 50 0.5 2147483648", 1, 4, needM},
-      {"1073741823 50 0.5 1", 3, 4, ""},  // far more memory than the machine has
+      {"abc 50 0.5 2", 1, 1, refused(needN, "abc")},
+      {"0 50 0.5 2", 1, 1, refused(needN, "0")},
+      {"-3 50 0.5 2", 1, 1, refused(needN, "-3")},
+      {"0.9 50 0.5 2", 1, 1, refused(needN, "0.9")},             // the rest of the word too
+      {"1073741824 50 0.5 2", 1, 1, refused(needN, "1073741824")},  // 2n would not fit in 32 bits
+      {"99999999999 50 0.5 2", 1, 1, refused(needN, "99999999999")},  // not a 32-bit integer
+      {"5 0 0.5 2", 1, 2, refused(needDensity, "0")},  // would never find a row with a one
+      {"5 -7 0.5 2", 1, 2, refused(needDensity, "-7")},
+      {"5 x 0.5 2", 1, 2, refused(needDensity, "x")},
+      {"5.5 50 0.5 2", 1, 2, refused(needDensity, ".5")},  // ".5" is left for the density
+      {"5 \x1b[2J 0.5 2", 1, 2, refused(needDensity, "\\x1B[2J")},  // no control character on the terminal
+      {"5 50 zero 2", 1, 3, refused(needP, "zero")},
+      {"5 50 1e999 2", 1, 3, refused(needP, "1e999")},
+      {"5 50 0.5 two", 1, 4, refused(needM, "two")},
+      {"4 50 80% 2", 1, 4, refused(needM, "%")},  // 80 was taken as P
+      {"5 50 0.5 -", 1, 4, refused(needM, "-")},
+      {"5 50 0.5 2147483648", 1, 4, refused(needM, "2147483648")},
+      {"5 50 0.5 " + longWord, 1, 4, refused(needM, longWord.substr(0, 32) + "...")},
+      {"1073741823 50 0.5 1", 3, 1, ""},  // far more memory than any machine: refused at once
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -169,8 +177,9 @@ TEST(Program, OutOfMemoryIsReportedNotACrash) {
 #else
   TempDir dir;
   writeFile(dir.path / "prob.txt", "kept\r\n");
-  // 40000 rows of 20000 entries need about 3 GB; the address space is capped at 512 MB.
-  const auto result = runProgram(dir.path, "20000 50 0.5 1", [] {
+  // 100000 rows of 50000 entries need about 600 MB even packed; the address
+  // space is capped at 512 MB.
+  const auto result = runProgram(dir.path, "50000 50 0.5 1", [] {
     const rlimit limit{512u << 20, 512u << 20};
     setrlimit(RLIMIT_AS, &limit);
   });

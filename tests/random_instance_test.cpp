@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 
 namespace intersections {
@@ -76,6 +77,38 @@ TEST(GenerateEventMatrix, NoEventsDrawsNothing) {
     EXPECT_TRUE(generateEventMatrix(n, 50).empty());
     const int following = nextDraw();
     EXPECT_EQ(following, drawAfter(9, 0));
+  }
+}
+
+TEST(GeneratePackedColumns, SameRowsFromTheSameDrawsAsTheMatrix) {
+  struct Case { std::int32_t n, density; };
+  // Row counts below, at and across the 64-row words; densities that reject
+  // most attempts, that accept every one, and beyond 100.
+  const Case cases[] = {{1, 1}, {1, 100}, {3, 1}, {5, 50}, {31, 101}, {32, 3},
+                        {33, 100}, {64, 30}, {100, 2}, {7, 2147483647}, {0, 50}, {-2, 50}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("n = " + std::to_string(c.n) + ", density " + std::to_string(c.density));
+    std::srand(77);
+    const EventMatrix matrix = generateEventMatrix(c.n, c.density);
+    const int afterMatrix = nextDraw();
+    std::srand(77);
+    const PackedColumns packed = generatePackedColumns(c.n, c.density);
+    EXPECT_EQ(nextDraw(), afterMatrix) << "a different number of draws";
+
+    ASSERT_EQ(packed.rows, matrix.size());
+    ASSERT_EQ(packed.events, matrix.empty() ? 0u : matrix.front().size());
+    ASSERT_EQ(packed.bits.size(), packed.events * ((packed.rows + 63) / 64));
+    std::size_t ones = 0;
+    for (std::size_t j = 0; j < matrix.size(); ++j) {
+      for (std::size_t e = 0; e < packed.events; ++e) {
+        const bool bit = (packed.bits[e * packed.words + j / 64] >> (j % 64)) & 1;
+        ASSERT_EQ(bit, matrix[j][e] == 1) << "row " << j << ", column " << e;
+        ones += bit;
+      }
+    }
+    std::size_t setBits = 0;
+    for (const auto word : packed.bits) setBits += static_cast<std::size_t>(std::popcount(word));
+    EXPECT_EQ(setBits, ones) << "bits set past the last row";
   }
 }
 

@@ -13,41 +13,11 @@ namespace intersections {
 
 namespace {
 
-using Word = std::uint64_t;
-constexpr std::size_t wordBits = 64;
+using Word = PackedColumns::Word;
+constexpr std::size_t wordBits = PackedColumns::wordBits;
 
-// The columns of the matrix as bit sets over the rows: bit j % 64 of word
-// j / 64 of a column is 1 when row j has a 1 for that event.
-struct PackedColumns {
-  std::size_t words = 0;   // words per column
-  std::vector<Word> bits;  // column e occupies words [e * words, (e + 1) * words)
-  const Word* column(std::int32_t event) const { return bits.data() + (event - 1) * words; }
-};
-
-PackedColumns packColumns(const EventMatrix& matrix, std::size_t n) {
-  PackedColumns columns;
-  columns.words = (matrix.size() + wordBits - 1) / wordBits;
-  columns.bits.assign(n * columns.words, 0);
-  for (std::size_t j = 0; j < matrix.size(); ++j) {
-    const IntSequence& row = matrix[j];
-    if (row.size() < n) {
-      throw std::invalid_argument("row " + std::to_string(j) + " of the outcome matrix has " +
-                                  std::to_string(row.size()) + " entries, fewer than the " +
-                                  std::to_string(n) + " of the first row");
-    }
-    auto entry = row.begin();
-    for (std::size_t e = 0; e < n; ++e, ++entry) {
-      if (*entry == 1) {
-        columns.bits[e * columns.words + j / wordBits] |= Word{1} << (j % wordBits);
-      } else if (*entry != 0) {
-        throw std::invalid_argument("entry " + std::to_string(e) + " of row " + std::to_string(j) +
-                                    " of the outcome matrix is " + std::to_string(*entry) +
-                                    ", neither 0 nor 1");
-      }
-    }
-  }
-  return columns;
-}
+// Sets whose row counts are worked out ahead of their lines.
+constexpr std::int32_t countBlock = 256;
 
 bool allEqual(const std::vector<double>& weights) {
   return std::all_of(weights.begin(), weights.end(), [&](double w) {
@@ -107,8 +77,20 @@ void writeIntersectionProbabilities(std::int32_t m, DoubleSequence weights, Even
 
 void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
                                       DoubleSequence weights, EventMatrix matrix) {
-  const std::size_t rows = matrix.size();
-  const std::size_t n = rows == 0 ? 0 : matrix.front().size();
+  const PackedColumns columns = packColumns(matrix);
+  EventMatrix().swap(matrix);
+  writeIntersectionProbabilitiesTo(path, m, weights, columns);
+}
+
+void writeIntersectionProbabilities(std::int32_t m, const DoubleSequence& weights,
+                                    const PackedColumns& columns) {
+  writeIntersectionProbabilitiesTo(outputFileName, m, weights, columns);
+}
+
+void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
+                                      const DoubleSequence& weights, const PackedColumns& columns) {
+  const std::size_t rows = columns.rows;
+  const std::size_t n = columns.events;
   if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     throw std::invalid_argument("the outcome matrix has more than 2147483647 events");
   }
@@ -116,10 +98,7 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
     throw std::invalid_argument("there are " + std::to_string(weights.size()) +
                                 " weights for " + std::to_string(rows) + " outcome rows");
   }
-  const PackedColumns columns = packColumns(matrix, n);
-  EventMatrix().swap(matrix);
   const std::vector<double> rowWeights(weights.begin(), weights.begin() + static_cast<std::ptrdiff_t>(rows));
-  DoubleSequence().swap(weights);
 
   const bool equalWeights = rows > 0 && allEqual(rowWeights);
   const LineTable table = equalWeights ? makeLineTable(rowWeights.front(), rows) : LineTable{};
@@ -133,10 +112,12 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
   std::vector<Word> prefix;
   std::vector<Word> indicator(words);
   char line[maxProbabilityLength + 2];
+  std::vector<std::size_t> counts(countBlock);
 
   LineFile out = openLineFile(path);
   std::vector<std::int32_t> set;
-  for (int changed; (changed = nextIndexSet(set, events, m)) >= 0;) {
+  bool writing = true;
+  for (int changed; writing && (changed = nextIndexSet(set, events, m)) >= 0;) {
     const std::size_t size = set.size();
     if (prefix.size() < size * words) prefix.resize(size * words);
     const std::size_t from = std::max<std::size_t>(static_cast<std::size_t>(changed), 1);
@@ -147,23 +128,41 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
         prefix[i * words + w] = prefix[(i - 1) * words + w] & column[w];
       }
     }
-    // The last event is combined on the fly, without storing the result.
+    // The sets that differ from this one in their last event alone follow it
+    // in the order, that event counting up to n: they are written here, each
+    // combining the one column more on the fly, without storing the result.
     const Word* head = prefix.data() + (size >= 2 ? (size - 2) * words : 0);
-    const Word* last = columns.column(set[size - 1]);
     if (equalWeights) {
-      const std::size_t k = size == 1 ? countRows(last, words) : countRows(head, last, words);
-      writeLine(out, table.text.data() + table.offsets[k], table.offsets[k + 1] - table.offsets[k]);
-    } else {
-      if (size == 1) {
-        std::copy_n(last, words, indicator.begin());
-      } else {
-        for (std::size_t w = 0; w < words; ++w) indicator[w] = head[w] & last[w];
+      // Their row counts are worked out a block ahead of their lines, in a
+      // tight loop while the columns are in the cache: counted between two
+      // writes, each count first fetched the columns the write had evicted
+      // (about 4 % more time for n = 2000, m = 2).
+      for (std::int64_t first = set[size - 1]; writing && first <= events; first += countBlock) {
+        const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(countBlock, events - first + 1));
+        for (std::int32_t i = 0; i < count; ++i) {
+          const Word* last = columns.column(static_cast<std::int32_t>(first + i));
+          counts[static_cast<std::size_t>(i)] = size == 1 ? countRows(last, words) : countRows(head, last, words);
+        }
+        for (std::int32_t i = 0; writing && i < count; ++i) {
+          const std::size_t k = counts[static_cast<std::size_t>(i)];
+          writing = writeLine(out, table.text.data() + table.offsets[k], table.offsets[k + 1] - table.offsets[k]);
+        }
       }
-      std::size_t length = writeProbability(sumRows(indicator.data(), words, rowWeights), line);
-      line[length++] = '\r';
-      line[length++] = '\n';
-      writeLine(out, line, length);
+    } else {
+      for (std::int32_t lastEvent = set[size - 1]; writing && lastEvent <= events; ++lastEvent) {
+        const Word* last = columns.column(lastEvent);
+        if (size == 1) {
+          std::copy_n(last, words, indicator.begin());
+        } else {
+          for (std::size_t w = 0; w < words; ++w) indicator[w] = head[w] & last[w];
+        }
+        std::size_t length = writeProbability(sumRows(indicator.data(), words, rowWeights), line);
+        line[length++] = '\r';
+        line[length++] = '\n';
+        writing = writeLine(out, line, length);
+      }
     }
+    set[size - 1] = events;  // the last of those sets, for the next step
   }
   closeLineFile(out);
 }

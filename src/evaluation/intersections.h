@@ -4,6 +4,7 @@
 #include <string>
 
 #include "evaluation/line_file.h"
+#include "instance/packed_columns.h"
 #include "instance/types.h"
 
 namespace intersections {
@@ -18,8 +19,13 @@ inline constexpr const char* outputFileName = "prob.txt";
 // additions, as writeProbability spells it, followed by CR LF. No set (m < 1
 // or n < 1) gives an empty file.
 //
-// Each line reaches the file before the next set is evaluated. Memory depends
-// on the size of the matrix alone, never on the number of lines.
+// Each line reaches the file by itself, in one write, before the next line is
+// made (with equal weights the row counts of up to 256 sets are worked out
+// ahead of their lines). Memory depends on the size of the matrix alone, never
+// on the number of lines. SIGINT, SIGTERM, SIGHUP or SIGQUIT (at their default
+// action) while the file is open stop the writing after the line in progress;
+// the file is closed with complete lines only, and the process then ends by
+// that signal.
 //
 // Throws std::invalid_argument, before the file is touched, when a row is
 // shorter than the first, an entry is neither 0 nor 1, or there are fewer
@@ -31,5 +37,14 @@ void writeIntersectionProbabilities(std::int32_t m, DoubleSequence weights, Even
 // The same, writing to `path` instead of "prob.txt".
 void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
                                       DoubleSequence weights, EventMatrix matrix);
+
+// The same for the matrix held as packed columns (as generatePackedColumns
+// gives it), without a copy of it: n is columns.events, the rows are
+// columns.rows. Throws std::invalid_argument only for fewer weights than rows
+// (or more than 2147483647 events).
+void writeIntersectionProbabilities(std::int32_t m, const DoubleSequence& weights,
+                                    const PackedColumns& columns);
+void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
+                                      const DoubleSequence& weights, const PackedColumns& columns);
 
 }  // namespace intersections

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <utility>
 
+#include "evaluation/termination_signals.h"
+
 // The file is written with the system's own open and write: every line must
 // reach the file by itself, and a stream that is flushed after each line costs
 // a tenth more per line than the bare system call it ends in.
@@ -25,20 +27,30 @@ LineFile::LineFile(LineFile&& other) noexcept
       committed(other.committed) {}
 
 LineFile::~LineFile() {
-  if (descriptor >= 0) ::close(descriptor);
+  if (descriptor < 0) return;
+  ::close(descriptor);
+  releaseTerminationSignals();
 }
 
 LineFile openLineFile(const std::string& path) {
   LineFile out;
   out.path = path;
+  holdTerminationSignals();
   do {
     out.descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   } while (out.descriptor < 0 && errno == EINTR);
-  if (out.descriptor < 0) throw OutputError("cannot create " + path + ": " + reason(errno));
+  if (out.descriptor < 0) {
+    const int error = errno;
+    releaseTerminationSignals();
+    throw OutputError("cannot create " + path + ": " + reason(error));
+  }
   return out;
 }
 
-void writeLine(LineFile& out, const char* text, std::size_t length) {
+bool writeLine(LineFile& out, const char* text, std::size_t length) {
+  // A signal that arrives after this check lets the write below finish whole
+  // (it has a handler now); the next call stops.
+  if (terminationSignalArrived()) return false;
   std::size_t done = 0;
   while (done < length) {
     const ssize_t written = ::write(out.descriptor, text + done, length - done);
@@ -56,17 +68,20 @@ void writeLine(LineFile& out, const char* text, std::size_t length) {
         // Nothing more can be done about it; the write error is what counts.
       }
       ::close(std::exchange(out.descriptor, -1));
+      releaseTerminationSignals();
       throw OutputError("cannot write " + out.path + ": " + reason(error));
     }
   }
   out.committed += length;
+  return true;
 }
 
 void closeLineFile(LineFile& out) {
   if (out.descriptor < 0) return;
-  if (::close(std::exchange(out.descriptor, -1)) != 0) {
-    throw OutputError("cannot close " + out.path + ": " + reason(errno));
-  }
+  const bool closed = ::close(std::exchange(out.descriptor, -1)) == 0;
+  const int error = errno;
+  releaseTerminationSignals();
+  if (!closed) throw OutputError("cannot close " + out.path + ": " + reason(error));
 }
 
 }  // namespace intersections

@@ -15,7 +15,9 @@ struct OutputError : std::runtime_error {
 
 // An output file written one complete line at a time, straight to the
 // system: no buffer of its own, so a line is in the file once writeLine
-// returns.
+// returns. While it is open, SIGINT, SIGTERM, SIGHUP and SIGQUIT are held (see
+// termination_signals.h): such a signal lets the line being written finish,
+// stops all further lines, and ends the process once the file is closed.
 struct LineFile {
   std::string path;
   int descriptor = -1;
@@ -24,19 +26,25 @@ struct LineFile {
   LineFile() = default;
   LineFile(LineFile&& other) noexcept;
   LineFile& operator=(LineFile&&) = delete;
-  ~LineFile();  // closes the file if it is still open
+  ~LineFile();  // closes the file if it is still open, as closeLineFile does
 };
 
-// Creates `path`, or empties it if it exists. Throws OutputError.
+// Holds the termination signals, then creates `path`, or empties it if it
+// exists. Throws OutputError (the signals are then released).
 LineFile openLineFile(const std::string& path);
 
 // Hands one whole line to the system in one write before returning, so that
-// a reader, or a run stopped at any moment, sees complete lines only. If the
-// write fails, cuts the file back to the lines written before, closes it and
-// throws OutputError; the file must not be used after that.
-void writeLine(LineFile& out, const char* text, std::size_t length);
+// a reader, or a run stopped at any moment, sees complete lines only, and
+// returns true. Returns false, writing nothing, once a termination signal has
+// arrived: the caller should close the file, which ends the process. The
+// check is one flag, no system call. If the write fails, cuts the file back to
+// the lines written before, closes it (releasing the signals) and throws
+// OutputError; the file must not be used after that.
+bool writeLine(LineFile& out, const char* text, std::size_t length);
 
-// Closes the file. Throws OutputError if the close fails.
+// Closes the file and releases the termination signals: one that arrived
+// while the file was open ends the process here, by that signal. Otherwise
+// throws OutputError if the close failed.
 void closeLineFile(LineFile& out);
 
 }  // namespace intersections

@@ -2,33 +2,53 @@
 
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 namespace intersections {
 
-EventMatrix generateEventMatrix(std::int32_t n, std::int32_t density) {
-  EventMatrix matrix;
-  IntSequence row;
+namespace {
+
+// The one place that draws rows, for both forms of the matrix: 2n accepted
+// rows by rejection, each attempt drawing std::rand once for every entry in
+// column order, also after its first 1. `accept` gets each accepted row as the
+// ascending columns (from 0) of its ones.
+template <typename Accept>
+void drawRows(std::int32_t n, std::int32_t density, Accept accept) {
   const std::int32_t rows = 2 * n;
+  std::vector<std::int32_t> ones;
   for (std::int32_t accepted = 1; accepted <= rows;) {
-    row.clear();
-    bool hasOne = false;
-    for (std::int32_t column = 1; column <= n; ++column) {
-      const int r = std::rand();
-      if (r % 100 + 1 <= density) {
-        row.push_back(1);
-        hasOne = true;
-      } else {
-        row.push_back(0);
-      }
+    ones.clear();
+    for (std::int32_t column = 0; column < n; ++column) {
+      if (std::rand() % 100 + 1 <= density) ones.push_back(column);
     }
-    if (hasOne) {
-      // The accepted row is handed over whole; the working row starts again
-      // empty (a moved-from deque is valid, and clear() makes it empty).
-      matrix.push_back(std::move(row));
+    if (!ones.empty()) {
+      accept(ones);
       ++accepted;
     }
   }
+}
+
+}  // namespace
+
+EventMatrix generateEventMatrix(std::int32_t n, std::int32_t density) {
+  EventMatrix matrix;
+  drawRows(n, density, [&](const std::vector<std::int32_t>& ones) {
+    IntSequence row(static_cast<std::size_t>(n), 0);
+    for (const std::int32_t column : ones) row[static_cast<std::size_t>(column)] = 1;
+    matrix.push_back(std::move(row));
+  });
   return matrix;
+}
+
+PackedColumns generatePackedColumns(std::int32_t n, std::int32_t density) {
+  if (n < 1) return {};
+  PackedColumns columns = zeroColumns(2 * static_cast<std::size_t>(n), static_cast<std::size_t>(n));
+  std::size_t row = 0;
+  drawRows(n, density, [&](const std::vector<std::int32_t>& ones) {
+    for (const std::int32_t column : ones) setEntry(columns, row, static_cast<std::size_t>(column));
+    ++row;
+  });
+  return columns;
 }
 
 DoubleSequence makeWeights(std::int32_t n, double P) {

@@ -4,17 +4,17 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <istream>
 #include <limits>
 #include <locale>
 #include <new>
-#include <optional>
 #include <ostream>
 #include <string>
 
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
+#include "main/answer_text.h"
+#include "main/memory_limit.h"
 
 namespace intersections {
 
@@ -45,68 +45,61 @@ struct Refusal {
   int status;
 };
 
-[[noreturn]] void refuse(const Question& question, std::ostream& err) {
-  err << "intersections: " << question.name << " must be " << question.wanted << '\n';
+// Refuses the answer to `question`, naming the text that stood in its place.
+[[noreturn]] void refuse(const Question& question, std::istream& in, const std::string& taken,
+                         std::ostream& err) {
+  err << "intersections: " << question.name << " must be " << question.wanted << " (found \""
+      << textFound(in, taken) << "\")\n";
   throw Refusal{exitBadAnswer};
 }
 
-template <typename Number>
-Number ask(const Question& question, std::istream& in, std::ostream& out, std::ostream& err) {
+// Writes the prompt and reads the answer with formatted extraction; refuses
+// it when it cannot be read or `valid` rejects it.
+template <typename Number, typename Valid>
+Number ask(const Question& question, Valid valid, std::istream& in, std::ostream& out,
+           std::ostream& err) {
   out << question.prompt << std::flush;
-  Number value{};
   in >> std::ws;
   if (in.peek() == std::char_traits<char>::eof()) {
     err << "intersections: the input ended before " << question.name << " was given\n";
     throw Refusal{exitBadAnswer};
   }
-  if (!(in >> value)) refuse(question, err);
+  Number value{};
+  std::string taken;
+  if (!extractNumber(in, value, taken) || !valid(value)) refuse(question, in, taken, err);
   return value;
 }
 
-// The machine's physical memory, from /proc/meminfo, in bytes; nothing where
-// that cannot be read. The total, not what is free at this moment: a passing
-// peak in another process must not refuse a small run.
-std::optional<double> physicalMemory() {
-  std::ifstream meminfo("/proc/meminfo");
-  std::string key;
-  double kilobytes = 0;
-  std::string unit;
-  while (meminfo >> key >> kilobytes >> unit) {
-    if (key == "MemTotal:") return kilobytes * 1024.0;
-  }
-  return std::nullopt;
-}
-
-// A generous estimate of the peak memory of the instance: 2n rows of n 32-bit
-// entries held in blocks of 512 bytes, plus the packed columns.
+// A generous estimate of the peak memory of the instance: the packed columns
+// (2n bits per event, in 64-bit words) and, per row, its weight twice and its
+// line in the evaluator's table of equal sums.
 double instanceBytes(std::int32_t n) {
   const double rows = 2.0 * n;
-  const double blocksPerRow = std::ceil(n / 128.0);
   const double packed = n * std::ceil(rows / 64.0) * 8.0;
-  return rows * (blocksPerRow * 512.0 + 160.0) + packed;
+  return packed + rows * 64.0 + n * 4.0;
 }
 
 int run(std::istream& in, std::ostream& out, std::ostream& err) {
-  const auto n = ask<std::int32_t>(askN, in, out, err);
-  if (n < 1 || n > largestN) refuse(askN, err);
-  const auto density = ask<std::int32_t>(askDensity, in, out, err);
-  if (density < 1) refuse(askDensity, err);
-  const auto P = ask<double>(askP, in, out, err);
-  if (!std::isfinite(P)) refuse(askP, err);
-  const auto m = ask<std::int32_t>(askM, in, out, err);
+  const auto n = ask<std::int32_t>(
+      askN, [](std::int32_t value) { return value >= 1 && value <= largestN; }, in, out, err);
+  // At once, so that an n that cannot fit is not followed by three more questions.
+  const double needed = instanceBytes(n);
+  if (const auto limit = memoryLimit(); limit && needed > limit->bytes) {
+    err << "intersections: n = " << n << " needs about " << std::llround(needed / 1048576.0)
+        << " MB for its outcome matrix, more than the " << std::llround(limit->bytes / 1048576.0)
+        << " MB " << limit->source << '\n';
+    return exitTooLarge;
+  }
+  const auto density =
+      ask<std::int32_t>(askDensity, [](std::int32_t value) { return value >= 1; }, in, out, err);
+  const auto P = ask<double>(askP, [](double value) { return std::isfinite(value); }, in, out, err);
+  const auto m = ask<std::int32_t>(askM, [](std::int32_t) { return true; }, in, out, err);
 
   std::srand(static_cast<unsigned>(std::time(nullptr)));
 
-  const double needed = instanceBytes(n);
-  if (const auto total = physicalMemory(); total && needed > *total) {
-    err << "intersections: n = " << n << " needs about " << std::llround(needed / 1048576.0)
-        << " MB for its outcome matrix, more than the " << std::llround(*total / 1048576.0)
-        << " MB of memory this machine has\n";
-    return exitTooLarge;
-  }
-  EventMatrix matrix = generateEventMatrix(n, density);
-  DoubleSequence weights = makeWeights(n, P);
-  writeIntersectionProbabilities(m, std::move(weights), std::move(matrix));
+  const PackedColumns columns = generatePackedColumns(n, density);
+  const DoubleSequence weights = makeWeights(n, P);
+  writeIntersectionProbabilities(m, weights, columns);
   return exitDone;
 }
 

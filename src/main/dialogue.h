@@ -18,7 +18,9 @@ enum ExitStatus : int {
 // the last answer, draws the instance and writes "prob.txt" in the working
 // directory. Writes nothing to `out` but the prompts. A refused answer or a
 // failure gives one line on `err` and the status saying what went wrong; the
-// file is only touched once every answer has been accepted.
+// file is only touched once every answer has been accepted. An n whose
+// instance would not fit in memory (see memoryLimit) is refused as soon as it
+// is read.
 int runIntersections(std::istream& in, std::ostream& out, std::ostream& err);
 
 }  // namespace intersections
