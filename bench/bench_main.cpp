@@ -310,9 +310,9 @@ int childMain(int argc, char** argv) {
 
 struct Measurement {
   double seconds = 0;
-  long maxRssKb = 0;  // ru_maxrss of the child, from wait4
+  long maxRssKb = 0;      // ru_maxrss of the child, from wait4
   double cpuSeconds = 0;  // user + system time of the work (of the whole child for the program)
-  long vmHwmKb = -1;  // the child's own VmHWM (benchmark children only)
+  long vmHwmKb = -1;      // the child's own VmHWM (benchmark children only)
 };
 
 // Runs `argv` in a child (stdin, stdout, stderr and working directory as
@@ -335,7 +335,8 @@ Measurement spawn(const std::vector<std::string>& args, const std::string& worki
   if (pid == 0) {
     if (!workingDir.empty() && ::chdir(workingDir.c_str()) != 0) _exit(126);
     const int in = ::open(stdinPath.empty() ? "/dev/null" : stdinPath.c_str(), O_RDONLY);
-    const int err = stderrPath.empty() ? 2 : ::open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err =
+        stderrPath.empty() ? 2 : ::open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int out = captureOutput ? pipeFds[1] : ::open("/dev/null", O_WRONLY);
     if (in < 0 || err < 0 || out < 0) _exit(126);
     ::dup2(in, 0);
@@ -388,7 +389,8 @@ Measurement runWay(const std::vector<std::string>& childArgs) {
   std::istringstream in(output);
   double seconds = 0;
   double cpu = 0;
-  if (!(in >> seconds >> m.vmHwmKb >> cpu)) fail("child " + childArgs.front() + " reported no time");
+  if (!(in >> seconds >> m.vmHwmKb >> cpu))
+    fail("child " + childArgs.front() + " reported no time");
   m.seconds = seconds;  // the child's own times around its work
   m.cpuSeconds = cpu;
   return m;
@@ -499,10 +501,10 @@ void printTable(const std::vector<Row>& rows) {
     const std::string refMb = r.referenceNote.empty() ? fixed(r.referenceMb, 1) : "-";
     std::printf("%-8s %-9s %11s %4d %9s %9s %9s %9s %10s %9s %8s %8s %8s %8s  %s\n", r.name.c_str(),
                 r.way.c_str(), r.lines.c_str(), r.runs, fixed(r.ours, 3).c_str(), ref.c_str(),
-                fixed(r.floor, 3).c_str(), fixed(r.draws, 3).c_str(), fixed(r.ours / r.floor, 3).c_str(),
-                fixed(r.reference / r.ours, 2).c_str(), fixed(r.oursMb, 1).c_str(), refMb.c_str(),
-                fixed(r.floorMb, 1).c_str(), fixed(r.oursCpu / r.floorCpu, 3).c_str(),
-                r.verdict.c_str());
+                fixed(r.floor, 3).c_str(), fixed(r.draws, 3).c_str(),
+                fixed(r.ours / r.floor, 3).c_str(), fixed(r.reference / r.ours, 2).c_str(),
+                fixed(r.oursMb, 1).c_str(), refMb.c_str(), fixed(r.floorMb, 1).c_str(),
+                fixed(r.oursCpu / r.floorCpu, 3).c_str(), r.verdict.c_str());
   }
   std::printf(
       "\ntimes: medians in seconds; MB: largest ru_maxrss over the runs, in 2^20 bytes.\n"
@@ -545,8 +547,8 @@ std::vector<Row> runCase(const Case& c, const Options& options, const fs::path& 
   const double referenceBytes = referenceListBytes(c);
   const bool runReference = c.reference && referenceBytes <= referenceLimitBytes;
   std::fprintf(stderr, "%s: n=%d m=%d density=%d P=%g%s, %s lines, %d run(s)\n", c.name, c.n, c.m,
-               c.density, c.P, c.unequalWeights ? " unequal weights" : "", withCommas(lines).c_str(),
-               runs);
+               c.density, c.P, c.unequalWeights ? " unequal weights" : "",
+               withCommas(lines).c_str(), runs);
   if (c.reference) {
     std::fprintf(stderr, "  reference list estimate %.0f MB%s\n", referenceBytes / 1048576.0,
                  runReference ? "" : ": skipped (more than 8 GB)");
@@ -730,7 +732,8 @@ int parentMain(int argc, char** argv) {
       options.keep = true;
     } else if (arg == "--list") {
       for (const Case& c : cases) {
-        std::printf("%-8s n=%d m=%d density=%d P=%g %s\n", c.name, c.n, c.m, c.density, c.P, c.note);
+        std::printf("%-8s n=%d m=%d density=%d P=%g %s\n", c.name, c.n, c.m, c.density, c.P,
+                    c.note);
       }
       return 0;
     } else if (arg == "--help" || arg == "-h") {
@@ -751,8 +754,8 @@ int parentMain(int argc, char** argv) {
 
   std::vector<Row> rows;
   for (const Case& c : cases) {
-    if (!options.caseNames.empty() &&
-        std::find(options.caseNames.begin(), options.caseNames.end(), c.name) == options.caseNames.end()) {
+    if (!options.caseNames.empty() && std::find(options.caseNames.begin(), options.caseNames.end(),
+                                                c.name) == options.caseNames.end()) {
       continue;
     }
     for (Row& row : runCase(c, options, scratch)) rows.push_back(std::move(row));

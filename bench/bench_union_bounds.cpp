@@ -45,7 +45,8 @@ double median(std::vector<double> values) {
 // The moment intervals a file of the instance would give: each S_k exact
 // from the rows (a row with r events is in C(r, k) sets of k events, and all
 // rows weigh the same double), widened by 10^-9 for each of its C(n, k) lines.
-std::vector<MomentInterval> instanceMoments(std::int32_t n, std::int32_t m, std::int32_t density, double P) {
+std::vector<MomentInterval> instanceMoments(std::int32_t n, std::int32_t m, std::int32_t density,
+                                            double P) {
   std::srand(benchSeed);
   const EventMatrix matrix = generateEventMatrix(n, density);
   const mpq_class weight(makeWeights(n, P).front());
@@ -55,7 +56,8 @@ std::vector<MomentInterval> instanceMoments(std::int32_t n, std::int32_t m, std:
     for (const IntSequence& row : matrix) {
       long events = 0;
       for (const std::int32_t entry : row) events += entry;
-      mpz_bin_uiui(c.get_mpz_t(), static_cast<unsigned long>(events), static_cast<unsigned long>(k));
+      mpz_bin_uiui(c.get_mpz_t(), static_cast<unsigned long>(events),
+                   static_cast<unsigned long>(k));
       sets += c;
     }
     mpz_bin_uiui(lines.get_mpz_t(), static_cast<unsigned long>(n), static_cast<unsigned long>(k));
@@ -78,8 +80,8 @@ void benchLinearProgram(std::int32_t n, std::int32_t m, std::int32_t density, do
     all.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     if (bounds.size() != moments.size()) fail("the moments of an instance fit no distribution");
   }
-  std::printf("LP n=%-5d m=%-3d all %d orders: median %.4f s over %d runs  (target < 1 s: %s)\n", n, m, m,
-              median(all), runs, median(all) < 1.0 ? "ok" : "FAIL");
+  std::printf("LP n=%-5d m=%-3d all %d orders: median %.4f s over %d runs  (target < 1 s: %s)\n", n,
+              m, m, median(all), runs, median(all) < 1.0 ? "ok" : "FAIL");
 }
 
 struct Measurement {
@@ -103,7 +105,8 @@ Measurement spawn(const std::vector<std::string>& args) {
   int status = 0;
   rusage usage{};
   ::wait4(pid, &status, 0, &usage);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) fail(args[0] + " failed");
   return {seconds, usage.ru_maxrss};
 }
@@ -120,14 +123,16 @@ void benchFile(const std::string& file, int runs) {
     ours.push_back(b.seconds);
     wcKb = std::max(wcKb, a.maxRssKb);
     oursKb = std::max(oursKb, b.maxRssKb);
-    std::fprintf(stderr, "  run %d: wc -l %.3f s, union-bounds %.3f s\n", run + 1, a.seconds, b.seconds);
+    std::fprintf(stderr, "  run %d: wc -l %.3f s, union-bounds %.3f s\n", run + 1, a.seconds,
+                 b.seconds);
   }
   const double ratio = median(ours) / median(wc);
-  std::printf("file n=m=24 (%s bytes): wc -l %.3f s, union-bounds %.3f s, ratio %.2f (target <= 4: %s); "
-              "peak union-bounds %.1f MB (target <= 16: %s), wc %.1f MB (the floor); medians of %d runs\n",
-              std::to_string(fs::file_size(file)).c_str(), median(wc), median(ours), ratio,
-              ratio <= 4 ? "ok" : "FAIL", oursKb / 1024.0, oursKb / 1024.0 <= 16 ? "ok" : "FAIL", wcKb / 1024.0,
-              runs);
+  std::printf(
+      "file n=m=24 (%s bytes): wc -l %.3f s, union-bounds %.3f s, ratio %.2f (target <= 4: %s); "
+      "peak union-bounds %.1f MB (target <= 16: %s), wc %.1f MB (the floor); medians of %d runs\n",
+      std::to_string(fs::file_size(file)).c_str(), median(wc), median(ours), ratio,
+      ratio <= 4 ? "ok" : "FAIL", oursKb / 1024.0, oursKb / 1024.0 <= 16 ? "ok" : "FAIL",
+      wcKb / 1024.0, runs);
 }
 
 }  // namespace
@@ -167,7 +172,8 @@ int main(int argc, char** argv) {
       const pid_t writer = ::fork();  // the instance stays out of this process
       if (writer == 0) {
         std::srand(benchSeed);
-        writeIntersectionProbabilitiesTo(file, 24, makeWeights(24, 0.8), generateEventMatrix(24, 50));
+        writeIntersectionProbabilitiesTo(file, 24, makeWeights(24, 0.8),
+                                         generateEventMatrix(24, 50));
         _exit(0);
       }
       int status = 0;

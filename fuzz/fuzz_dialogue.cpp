@@ -154,9 +154,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ifstream file("prob.txt", std::ios::binary);
   if (!expected.accepted) {
     check(status == 1, "a refused answer did not give status 1");
-    check(errText.rfind("intersections: ", 0) == 0, "message does not start with \"intersections: \"");
-    check(!errText.empty() && errText.back() == '\n' &&
-              errText.find('\n') == errText.size() - 1,
+    check(errText.rfind("intersections: ", 0) == 0,
+          "message does not start with \"intersections: \"");
+    check(!errText.empty() && errText.back() == '\n' && errText.find('\n') == errText.size() - 1,
           "message is not exactly one line");
     check(!file.is_open(), "prob.txt written although an answer was refused");
     return 0;
@@ -172,13 +172,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(status == 0, "every answer accepted but the status is not 0");
   check(errText.empty(), "standard error not empty after a complete run");
   check(file.is_open(), "no prob.txt after a complete run");
-  const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::string content((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
   std::uint64_t lines = 0;
   for (std::size_t start = 0; start < content.size(); ++lines) {
     const std::size_t end = content.find("\r\n", start);
     check(end != std::string::npos, "prob.txt does not end with CR LF");
     const std::string text = content.substr(start, end - start);
-    check(isProbabilityText(text), "line " + std::to_string(lines + 1) + " is not a probability: \"" + text + "\"");
+    check(isProbabilityText(text),
+          "line " + std::to_string(lines + 1) + " is not a probability: \"" + text + "\"");
     start = end + 2;
   }
   check(lines == expectedLines(expected.n, expected.m),

@@ -199,7 +199,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       intersections::formatProbability(value) != expected) {
     std::uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
-    std::fprintf(stderr, "writeProbability mismatch for %a (bits 0x%016llx)\n  expected: %s\n  actual:   %s (length %zu)\n",
+    std::fprintf(stderr,
+                 "writeProbability mismatch for %a (bits 0x%016llx)\n  expected: %s\n  actual:   "
+                 "%s (length %zu)\n",
                  value, static_cast<unsigned long long>(bits), expected.c_str(), actual.c_str(),
                  length);
     __builtin_trap();

@@ -23,8 +23,8 @@ namespace {
 using namespace intersections;
 
 [[noreturn]] void fail(const char* what, std::int32_t n, const OrderBounds& row) {
-  std::fprintf(stderr, "fuzz_union_bounds: %s at order %d of n = %d: lower %s, upper %s\n", what, row.order, n,
-               row.lower.get_str().c_str(), row.upper.get_str().c_str());
+  std::fprintf(stderr, "fuzz_union_bounds: %s at order %d of n = %d: lower %s, upper %s\n", what,
+               row.order, n, row.lower.get_str().c_str(), row.upper.get_str().c_str());
   __builtin_trap();
 }
 
@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::int32_t n = 1 + data[0] % 8;
   const int descriptor = memfd_create("prob.txt", MFD_CLOEXEC);
   if (descriptor < 0) __builtin_trap();
-  if (size > 1 && write(descriptor, data + 1, size - 1) != static_cast<ssize_t>(size - 1)) __builtin_trap();
+  if (size > 1 && write(descriptor, data + 1, size - 1) != static_cast<ssize_t>(size - 1))
+    __builtin_trap();
   lseek(descriptor, 0, SEEK_SET);
 
   std::vector<OrderBounds> rows;
@@ -60,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ostringstream csv, table;
   writeCsv(csv, rows);
   const std::string text = csv.str();
-  if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) != rows.size() + 1) __builtin_trap();
+  if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) != rows.size() + 1)
+    __builtin_trap();
   writeTable(table, {"prob.txt", n, file.lines}, rows, KnownUnion{"0.5", mpq_class(1, 2)});
   return 0;
 }

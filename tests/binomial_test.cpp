@@ -8,12 +8,14 @@ namespace intersections {
 namespace {
 
 TEST(Binomial, Boundaries) {
-  struct Case { std::int32_t a, b, expected; };
+  struct Case {
+    std::int32_t a, b, expected;
+  };
   const Case cases[] = {
       // a      b      C(a, b)
-      {3, 5, 0},           // a < b
-      {-1, 0, 0},          // negative a
-      {-5, -7, 0},         // negative b
+      {3, 5, 0},    // a < b
+      {-1, 0, 0},   // negative a
+      {-5, -7, 0},  // negative b
       {0, 0, 1},
       {7, 0, 1},
       {7, 7, 1},

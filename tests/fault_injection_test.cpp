@@ -7,13 +7,12 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <chrono>
@@ -80,7 +79,8 @@ std::optional<std::string> cannotRunUnprivileged(const fs::path& dir) {
   if (pid < 0) return "fork failed";
   if (pid == 0) {
     dropPrivileges();
-    const bool ok = access(dir.c_str(), X_OK) == 0 && access(testing_support::programPath(), X_OK) == 0;
+    const bool ok =
+        access(dir.c_str(), X_OK) == 0 && access(testing_support::programPath(), X_OK) == 0;
     _exit(ok ? 0 : 1);
   }
   int status = 0;
@@ -110,7 +110,8 @@ void expectMessage(const std::string& err, const std::vector<std::string>& parts
 void expectCompleteFullDensityLines(const std::string& content) {
   EXPECT_EQ(content.size() % fullDensityLine.size(), 0u)
       << "prob.txt ends in a partial line: " << content.size() << " bytes";
-  for (std::size_t at = 0; at + fullDensityLine.size() <= content.size(); at += fullDensityLine.size()) {
+  for (std::size_t at = 0; at + fullDensityLine.size() <= content.size();
+       at += fullDensityLine.size()) {
     if (content.compare(at, fullDensityLine.size(), fullDensityLine) != 0) {
       ADD_FAILURE() << "line " << at / fullDensityLine.size() + 1 << " is \""
                     << content.substr(at, fullDensityLine.size()) << "\"";
@@ -186,9 +187,10 @@ TEST(FaultInjection, OutputFileNotPermitted) {
            "Permission denied",
            [&](const fs::path& dir) { EXPECT_EQ(readFile(dir / "prob.txt"), oldContent); }},
           {"a working directory that is not writable",
-           [](const fs::path& dir) { fs::permissions(dir, fs::perms(0555)); },
-           "Permission denied",
-           [](const fs::path& dir) { EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "prob.txt"))); }},
+           [](const fs::path& dir) { fs::permissions(dir, fs::perms(0555)); }, "Permission denied",
+           [](const fs::path& dir) {
+             EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "prob.txt")));
+           }},
       },
       unprivileged());
 }
@@ -240,7 +242,8 @@ struct MemoryGroup {
 // or says why it cannot.
 std::optional<std::string> makeMemoryGroup(MemoryGroup& group, const std::string& limitBytes) {
   const fs::path top = "/sys/fs/cgroup/memory";
-  if (!fs::exists(top / "memory.limit_in_bytes")) return "no cgroup v1 memory controller at " + top.string();
+  if (!fs::exists(top / "memory.limit_in_bytes"))
+    return "no cgroup v1 memory controller at " + top.string();
   std::string own;
   std::istringstream lines(readFile("/proc/self/cgroup"));
   for (std::string line; std::getline(lines, line);) {
@@ -252,11 +255,14 @@ std::optional<std::string> makeMemoryGroup(MemoryGroup& group, const std::string
     }
   }
   if (own.empty()) return std::string("this process is in no cgroup v1 memory group");
-  const fs::path dir = top / fs::path(own).relative_path() / ("intersections-test-" + std::to_string(getpid()));
-  if (mkdir(dir.c_str(), 0755) != 0) return "cannot create " + dir.string() + ": " + std::strerror(errno);
+  const fs::path dir =
+      top / fs::path(own).relative_path() / ("intersections-test-" + std::to_string(getpid()));
+  if (mkdir(dir.c_str(), 0755) != 0)
+    return "cannot create " + dir.string() + ": " + std::strerror(errno);
   group.dir = dir;
   writeFile(dir / "memory.limit_in_bytes", limitBytes);
-  if (readFile(dir / "memory.limit_in_bytes") != limitBytes + "\n") return "cannot set a limit in " + dir.string();
+  if (readFile(dir / "memory.limit_in_bytes") != limitBytes + "\n")
+    return "cannot set a limit in " + dir.string();
   return std::nullopt;
 }
 
@@ -274,14 +280,16 @@ TEST(FaultInjection, ControlGroupMemoryLimitRefusesRightAfterN) {
   const ProgramResult result = runProgram(temp.path, "20000 50 0.5 1", [&] {
     const std::string pid = std::to_string(getpid());
     const int fd = open(procs.c_str(), O_WRONLY);
-    if (fd < 0 || write(fd, pid.data(), pid.size()) != static_cast<ssize_t>(pid.size())) _exit(notMoved);
+    if (fd < 0 || write(fd, pid.data(), pid.size()) != static_cast<ssize_t>(pid.size()))
+      _exit(notMoved);
     close(fd);
   });
   if (result.exitStatus == notMoved) GTEST_SKIP() << "cannot move a process into " << group.dir;
   EXPECT_EQ(result.signal, 0) << "killed by signal " << result.signal;
   EXPECT_EQ(result.exitStatus, 3);
   EXPECT_EQ(result.out, firstPrompts(1));
-  expectMessage(result.err, {"n = 20000 needs about", "more than the 64 MB", group.dir.string() + "/memory.limit_in_bytes"});
+  expectMessage(result.err, {"n = 20000 needs about", "more than the 64 MB",
+                             group.dir.string() + "/memory.limit_in_bytes"});
   EXPECT_EQ(readFile(temp.path / "prob.txt"), oldContent);
 }
 
@@ -345,7 +353,8 @@ StartedProgram startProgram(const fs::path& dir, const std::string& input, const
   if (pid == 0) {
     const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || err < 0 || dup2(in[0], 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
+    if (out < 0 || err < 0 || dup2(in[0], 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
+      _exit(127);
     close(in[0]);
     close(in[1]);
     close(out);
@@ -357,7 +366,8 @@ StartedProgram startProgram(const fs::path& dir, const std::string& input, const
     sigprocmask(SIG_SETMASK, &none, nullptr);
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
-    execl(testing_support::programPath(), testing_support::programPath(), static_cast<char*>(nullptr));
+    execl(testing_support::programPath(), testing_support::programPath(),
+          static_cast<char*>(nullptr));
     _exit(127);
   }
   close(in[0]);
@@ -366,10 +376,14 @@ StartedProgram startProgram(const fs::path& dir, const std::string& input, const
 
 const char* signalName(int sig) {
   switch (sig) {
-    case SIGINT: return "SIGINT";
-    case SIGTERM: return "SIGTERM";
-    case SIGHUP: return "SIGHUP";
-    case SIGQUIT: return "SIGQUIT";
+    case SIGINT:
+      return "SIGINT";
+    case SIGTERM:
+      return "SIGTERM";
+    case SIGHUP:
+      return "SIGHUP";
+    case SIGQUIT:
+      return "SIGQUIT";
   }
   return "another signal";
 }
@@ -418,7 +432,8 @@ TEST(FaultInjection, SignalsWhileWritingLeaveCompleteLines) {
     }
     if (readFile(temp.path / "out") != firstPrompts(4) || readFile(temp.path / "err") != "") {
       ++unfinished;
-      if (firstProblem.empty()) firstProblem = at + "unexpected output: " + readFile(temp.path / "err");
+      if (firstProblem.empty())
+        firstProblem = at + "unexpected output: " + readFile(temp.path / "err");
     }
     if (content.size() % line.size() != 0) {
       ++partial;
@@ -430,16 +445,19 @@ TEST(FaultInjection, SignalsWhileWritingLeaveCompleteLines) {
       for (std::size_t from = 0; from < content.size(); from += line.size()) {
         if (content.compare(from, line.size(), line) != 0) {
           ++otherText;
-          if (firstProblem.empty()) firstProblem = at + "line " + std::to_string(from / line.size() + 1) + " differs";
+          if (firstProblem.empty())
+            firstProblem = at + "line " + std::to_string(from / line.size() + 1) + " differs";
           break;
         }
       }
     }
   }
   EXPECT_EQ(partial, 0) << "files ending in a partial line; first problem: " << firstProblem;
-  EXPECT_EQ(otherText, 0) << "files with a line unlike the complete run's; first problem: " << firstProblem;
+  EXPECT_EQ(otherText, 0) << "files with a line unlike the complete run's; first problem: "
+                          << firstProblem;
   EXPECT_EQ(notBySignal, 0) << "runs not ended by their signal; first problem: " << firstProblem;
-  EXPECT_EQ(unfinished, 0) << "runs with other output than the prompts; first problem: " << firstProblem;
+  EXPECT_EQ(unfinished, 0) << "runs with other output than the prompts; first problem: "
+                           << firstProblem;
 }
 
 // Before prob.txt is opened the signals keep their default effect: the run
@@ -461,7 +479,8 @@ TEST(FaultInjection, SignalBeforeTheFileIsOpenedEndsTheRunAtOnce) {
     SCOPED_TRACE(c.name);
     TempDir temp, logs;
     writeFile(temp.path / "prob.txt", oldContent);
-    const StartedProgram program = startProgram(temp.path, c.input, logs.path / "out", logs.path / "err");
+    const StartedProgram program =
+        startProgram(temp.path, c.input, logs.path / "out", logs.path / "err");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (readFile(logs.path / "out") != firstPrompts(c.promptsShown) &&
            std::chrono::steady_clock::now() < deadline) {

@@ -78,9 +78,12 @@ TEST(EnumerateIndexSets, OrderAboveNActsAsN) {
 }
 
 TEST(EnumerateIndexSets, EmptyWhenNOrMBelowOne) {
-  struct Case { std::int32_t n, m; };
-  const Case cases[] = {{4, 0}, {4, -1}, {4, std::numeric_limits<std::int32_t>::min()},
-                        {0, 3}, {-2, 3}, {0, 0}, {-5, largestInt}};
+  struct Case {
+    std::int32_t n, m;
+  };
+  const Case cases[] = {{4, 0},          {4, -1}, {4, std::numeric_limits<std::int32_t>::min()},
+                        {0, 3},          {-2, 3}, {0, 0},
+                        {-5, largestInt}};
   for (const Case& c : cases) {
     EXPECT_TRUE(enumerateIndexSets(c.n, c.m).empty()) << c.n << ", " << c.m;
     IndexSet set;
@@ -122,6 +125,7 @@ TEST(NextIndexSet, ReportsTheFirstChangedPosition) {
     std::vector<std::int32_t> after;
     int changed;
   };
+  // clang-format off
   const Case cases[] = {
       // before        n  m   after          first changed
       {{},             5, 3,  {1},            0},
@@ -136,6 +140,7 @@ TEST(NextIndexSet, ReportsTheFirstChangedPosition) {
       {{299, 300},   300, 3,  {1, 2, 3},      0},   // large n, no coefficients needed
       {{200, 300},   300, 3,  {201, 202},     0},
   };
+  // clang-format on
   for (const Case& c : cases) {
     IndexSet set(c.before.begin(), c.before.end());
     EXPECT_EQ(nextIndexSet(set, c.n, c.m), c.changed);

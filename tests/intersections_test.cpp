@@ -5,15 +5,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <iterator>
 #include <iostream>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <stdexcept>
@@ -99,7 +99,9 @@ int runInChild(const std::function<int()>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 // ---------------------------------------------------------------------------
 // Small inputs with known files.
@@ -115,8 +117,9 @@ TEST(IntersectionProbabilities, WorkedExample) {
 }
 
 TEST(IntersectionProbabilities, EdgeCases) {
-  const std::string sixths = "1.000000000\r\n1.000000000\r\n0.833333333\r\n"
-                             "1.000000000\r\n0.833333333\r\n0.833333333\r\n0.833333333\r\n";
+  const std::string sixths =
+      "1.000000000\r\n1.000000000\r\n0.833333333\r\n"
+      "1.000000000\r\n0.833333333\r\n0.833333333\r\n0.833333333\r\n";
   struct Case {
     const char* name;
     std::int32_t m;
@@ -127,28 +130,42 @@ TEST(IntersectionProbabilities, EdgeCases) {
   const Case cases[] = {
       {"m = 0 empties an old file", 0, exampleWeights(), exampleMatrix(), ""},
       {"negative m", -1, exampleWeights(), exampleMatrix(), ""},
-      {"smallest m", std::numeric_limits<std::int32_t>::min(), exampleWeights(), exampleMatrix(), ""},
+      {"smallest m", std::numeric_limits<std::int32_t>::min(), exampleWeights(), exampleMatrix(),
+       ""},
       {"m = n + 1", 3, exampleWeights(), exampleMatrix(), exampleFile},
       {"largest m", largestM, exampleWeights(), exampleMatrix(), exampleFile},
       {"m = 1 stops after the single events", 1, exampleWeights(), exampleMatrix(),
        "0.600000000\r\n0.400000000\r\n"},
       {"one event", 1, {0.25, 0.5, 0.125}, matrixOf({{1}, {0}, {1}}), "0.375000000\r\n"},
       {"one event, larger m", 5, {0.25, 0.5, 0.125}, matrixOf({{1}, {0}, {1}}), "0.375000000\r\n"},
-      {"a set in no row", 2, {0.5, 0.5}, matrixOf({{1, 0}, {0, 1}}),
+      {"a set in no row",
+       2,
+       {0.5, 0.5},
+       matrixOf({{1, 0}, {0, 1}}),
        "0.500000000\r\n0.500000000\r\n0.000000000\r\n"},
       // Six sixths add up to 0.99999999999999989, five to 0.83333333333333326.
       {"P = 1 over six rows", 3, repeated(6, 1.0 / 6),
        matrixOf({{1, 1, 1}, {1, 1, 1}, {1, 1, 0}, {1, 1, 1}, {1, 1, 1}, {1, 1, 1}}), sixths},
-      {"P = 1 over six rows, unequal bits", 3,
+      {"P = 1 over six rows, unequal bits",
+       3,
        {1.0 / 6, 1.0 / 6, 1.0 / 6, 1.0 / 6, 1.0 / 6, 1.0 / 6, 42.0},  // the extra weight is ignored
-       matrixOf({{1, 1, 1}, {1, 1, 1}, {1, 1, 0}, {1, 1, 1}, {1, 1, 1}, {1, 1, 1}}), sixths},
+       matrixOf({{1, 1, 1}, {1, 1, 1}, {1, 1, 0}, {1, 1, 1}, {1, 1, 1}, {1, 1, 1}}),
+       sixths},
       // A set in no row sums to +0.0: no minus sign even with negative weights.
       {"negative P", 2, repeated(4, -1.0 / 4), matrixOf({{1, 0}, {0, 0}, {0, 1}, {0, 1}}),
        "-0.250000000\r\n-0.500000000\r\n0.000000000\r\n"},
-      {"sums of 10^8 and more", 2, {1e8, 1.0 / 1024, 5e8, 0.25}, matrixOf({{1, 1}, {1, 0}, {0, 1}, {1, 1}}),
+      {"sums of 10^8 and more",
+       2,
+       {1e8, 1.0 / 1024, 5e8, 0.25},
+       matrixOf({{1, 1}, {1, 0}, {0, 1}, {1, 1}}),
        "100000000.250976560\r\n600000000.250000000\r\n100000000.250000000\r\n"},
-      {"equal weights past 10^9", 1, repeated(4, 3e8), matrixOf({{1}, {1}, {1}, {1}}), "1200000000.000000000\r\n"},
-      {"a sum past 10^17", 1, {1e17, 16.0}, matrixOf({{1}, {1}}), "100000000000000020.000000000\r\n"},
+      {"equal weights past 10^9", 1, repeated(4, 3e8), matrixOf({{1}, {1}, {1}, {1}}),
+       "1200000000.000000000\r\n"},
+      {"a sum past 10^17",
+       1,
+       {1e17, 16.0},
+       matrixOf({{1}, {1}}),
+       "100000000000000020.000000000\r\n"},
       {"matrix without rows", 3, {}, {}, ""},
       {"matrix without rows, spare weights", 3, {0.5, 0.5}, {}, ""},
       {"rows without events", 3, {0.5, 0.5}, matrixOf({{}, {1, 1}}), ""},
@@ -179,18 +196,25 @@ TEST(IntersectionProbabilities, ManyRowsWithEqualWeights) {
 
   auto line = [](std::size_t count) -> std::string {
     switch (count) {
-      case 0: return "0.000000000\r\n";
-      case 1: return "0.000976563\r\n";
-      case 2: return "0.001953125\r\n";
-      case 5: return "0.004882813\r\n";
-      case 64: return "0.062500000\r\n";
-      case 1024: return "1.000000000\r\n";
+      case 0:
+        return "0.000000000\r\n";
+      case 1:
+        return "0.000976563\r\n";
+      case 2:
+        return "0.001953125\r\n";
+      case 5:
+        return "0.004882813\r\n";
+      case 64:
+        return "0.062500000\r\n";
+      case 1024:
+        return "1.000000000\r\n";
     }
     return "unexpected count " + std::to_string(count);
   };
   auto count = [&](std::int32_t a, std::int32_t b) {
     std::size_t total = 0;
-    for (std::size_t row = 0; row < rows; ++row) total += in[static_cast<std::size_t>(a)][row] && in[static_cast<std::size_t>(b)][row];
+    for (std::size_t row = 0; row < rows; ++row)
+      total += in[static_cast<std::size_t>(a)][row] && in[static_cast<std::size_t>(b)][row];
     return total;
   };
   std::string expected;
@@ -241,12 +265,14 @@ TEST(IntersectionProbabilities, BadInputThrowsAndLeavesTheFileAlone) {
     writeFile(file, oldContent);
     {
       WorkingDirectory inside(dir.path);
-      EXPECT_THROW(writeIntersectionProbabilities(c.m, c.weights, c.matrix), std::invalid_argument) << c.name;
+      EXPECT_THROW(writeIntersectionProbabilities(c.m, c.weights, c.matrix), std::invalid_argument)
+          << c.name;
     }
     EXPECT_EQ(readFile(file), oldContent) << c.name;
     const fs::path other = dir.path / "other.txt";
     writeFile(other, oldContent);
-    EXPECT_THROW(writeIntersectionProbabilitiesTo(other.string(), c.m, c.weights, c.matrix), std::invalid_argument)
+    EXPECT_THROW(writeIntersectionProbabilitiesTo(other.string(), c.m, c.weights, c.matrix),
+                 std::invalid_argument)
         << c.name;
     EXPECT_EQ(readFile(other), oldContent) << c.name;
   }
@@ -272,8 +298,10 @@ TEST(IntersectionProbabilities, MatchesTheComposedFileOnRandomInputs) {
   for (int iteration = 0; iteration < randomFiles && failures < 3; ++iteration) {
     const auto n = static_cast<std::int32_t>(1 + below(12));
     // Row counts around the word boundaries and beyond two words.
-    static constexpr std::size_t rowChoices[] = {1, 2, 5, 17, 63, 64, 65, 127, 128, 129, 191, 200, 300};
-    const std::size_t rows = iteration % 3 == 0 ? 1 + below(300) : rowChoices[below(std::size(rowChoices))];
+    static constexpr std::size_t rowChoices[] = {1,   2,   5,   17,  63,  64, 65,
+                                                 127, 128, 129, 191, 200, 300};
+    const std::size_t rows =
+        iteration % 3 == 0 ? 1 + below(300) : rowChoices[below(std::size(rowChoices))];
     const double density = unit(random);
     EventMatrix matrix(rows);
     for (std::size_t j = 0; j < rows; ++j) {
@@ -285,10 +313,13 @@ TEST(IntersectionProbabilities, MatchesTheComposedFileOnRandomInputs) {
 
     DoubleSequence weights;
     const int kind = iteration % 4;
-    const double P = below(5) == 0 ? -unit(random) : below(4) == 0 ? unit(random) * 1e9 : unit(random);
+    const double P = below(5) == 0   ? -unit(random)
+                     : below(4) == 0 ? unit(random) * 1e9
+                                     : unit(random);
     if (kind == 0) {
       // Unequal weights of very different sizes.
-      for (std::size_t j = 0; j < rows; ++j) weights.push_back(unit(random) * std::pow(10.0, static_cast<double>(below(12)) - 6));
+      for (std::size_t j = 0; j < rows; ++j)
+        weights.push_back(unit(random) * std::pow(10.0, static_cast<double>(below(12)) - 6));
     } else if (kind == 1) {
       weights = repeated(rows, P / static_cast<double>(rows));
     } else if (kind == 2) {
@@ -300,7 +331,9 @@ TEST(IntersectionProbabilities, MatchesTheComposedFileOnRandomInputs) {
       weights.push_back(0.5);
       weights.push_back(-3.0);
     }
-    const auto m = below(20) == 0 ? largestM : static_cast<std::int32_t>(below(static_cast<std::size_t>(n) + 3)) - 1;
+    const auto m = below(20) == 0
+                       ? largestM
+                       : static_cast<std::int32_t>(below(static_cast<std::size_t>(n) + 3)) - 1;
 
     const std::string expected = composedFile(m, weights, matrix);
     std::string actual;
@@ -313,7 +346,8 @@ TEST(IntersectionProbabilities, MatchesTheComposedFileOnRandomInputs) {
       WorkingDirectory inside(dir.path);
       writeIntersectionProbabilitiesTo(path.string(), m, weights, matrix);
       actual = readFile(path);
-      EXPECT_FALSE(fs::exists(dir.path / outputFileName)) << "writing to another path created prob.txt";
+      EXPECT_FALSE(fs::exists(dir.path / outputFileName))
+          << "writing to another path created prob.txt";
     }
     ++files;
     for (char c : expected) lines += c == '\n';
@@ -321,9 +355,10 @@ TEST(IntersectionProbabilities, MatchesTheComposedFileOnRandomInputs) {
       ++failures;
       std::size_t at = 0;
       while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
-      ADD_FAILURE() << "n = " << n << ", rows = " << rows << ", m = " << m << ", weights kind " << kind
-                    << ": files differ at byte " << at << " (expected " << expected.size() << " bytes, got "
-                    << actual.size() << ")\n  expected: " << expected.substr(at > 40 ? at - 40 : 0, 80)
+      ADD_FAILURE() << "n = " << n << ", rows = " << rows << ", m = " << m << ", weights kind "
+                    << kind << ": files differ at byte " << at << " (expected " << expected.size()
+                    << " bytes, got " << actual.size()
+                    << ")\n  expected: " << expected.substr(at > 40 ? at - 40 : 0, 80)
                     << "\n  actual:   " << actual.substr(at > 40 ? at - 40 : 0, 80);
     }
   }
@@ -404,8 +439,9 @@ TEST(IntersectionProbabilitiesOutput, ReadOnlyFile) {
     });
     if (code == noPrivilegeDrop) GTEST_SKIP() << "running as root and cannot switch to uid 65534";
   }
-  EXPECT_EQ(code, reported) << "10: no directory, 12: nothing thrown, 13: message without the file name "
-                               "or \"Permission denied\", other: crashed";
+  EXPECT_EQ(code, reported)
+      << "10: no directory, 12: nothing thrown, 13: message without the file name "
+         "or \"Permission denied\", other: crashed";
   EXPECT_EQ(readFile(file), oldContent);
 }
 
@@ -416,8 +452,15 @@ TEST(LineFileOutput, WriteCutPartWayLeavesCompleteLines) {
   for (int i = 1; i <= 20; ++i) lines.push_back(formatProbability(i / 1024.0) + "\r\n");
   const std::size_t lineLength = lines[0].size();
   ASSERT_EQ(lineLength, 13u);
-  enum { failedWhereExpected = 0, failedElsewhere = 20, wrongMessage = 21, neverFailed = 22, noLimit = 23 };
-  for (const rlim_t limit : {rlim_t{0}, rlim_t{5}, rlim_t{65}, rlim_t{71}, rlim_t{77}, rlim_t{200}}) {
+  enum {
+    failedWhereExpected = 0,
+    failedElsewhere = 20,
+    wrongMessage = 21,
+    neverFailed = 22,
+    noLimit = 23
+  };
+  for (const rlim_t limit :
+       {rlim_t{0}, rlim_t{5}, rlim_t{65}, rlim_t{71}, rlim_t{77}, rlim_t{200}}) {
     TempDir dir;
     const fs::path path = dir.path / "lines.txt";
     const std::size_t complete = limit / lineLength;  // lines that fit whole
@@ -438,9 +481,10 @@ TEST(LineFileOutput, WriteCutPartWayLeavesCompleteLines) {
       }
       return static_cast<int>(neverFailed);
     });
-    EXPECT_EQ(code, failedWhereExpected) << "limit " << limit
-                                         << " (20: failed at another line, 21: message without the path or "
-                                            "reason, 22: never failed, 23: no limit set)";
+    EXPECT_EQ(code, failedWhereExpected)
+        << "limit " << limit
+        << " (20: failed at another line, 21: message without the path or "
+           "reason, 22: never failed, 23: no limit set)";
     std::string expected;
     for (std::size_t i = 0; i < complete; ++i) expected += lines[i];
     const std::string content = readFile(path);
@@ -458,7 +502,8 @@ TEST(IntersectionProbabilitiesOutput, FileSizeLimitLeavesCompleteLines) {
     for (int e = 0; e < 8; ++e) row.push_back(static_cast<std::int32_t>(random() % 2));
   }
   DoubleSequence unequal;
-  for (int j = 0; j < 16; ++j) unequal.push_back(static_cast<double>(j + 1) / 200.0);  // sums below 1
+  for (int j = 0; j < 16; ++j)
+    unequal.push_back(static_cast<double>(j + 1) / 200.0);  // sums below 1
   for (const DoubleSequence& weights : {repeated(16, 1.0 / 16), unequal}) {
     const std::string full = composedFile(8, weights, matrix);
     ASSERT_EQ(full.size(), 255u * 13);
@@ -478,7 +523,8 @@ TEST(IntersectionProbabilitiesOutput, FileSizeLimitLeavesCompleteLines) {
         return static_cast<int>(contains(error.what(), outputFileName) ? reported : wrongMessage);
       }
     });
-    EXPECT_EQ(code, reported) << "30: nothing thrown, 31: message without the file name, 32: no limit set";
+    EXPECT_EQ(code, reported)
+        << "30: nothing thrown, 31: message without the file name, 32: no limit set";
     EXPECT_EQ(readFile(dir.path / outputFileName), full.substr(0, 100 * 13));
   }
 }

@@ -39,22 +39,39 @@ TEST(MemoryLimit, SmallestOfTheMachineAndEveryGroupAboveTheProcess) {
   const Case cases[] = {
       {"nothing readable", "", "", {}, 0, ""},
       {"no control group", "", "", {}, 1000, ""},
-      {"v1: the group above is the smaller", hybridMounts, "4:memory:/jobs/run\n0::/\n",
+      {"v1: the group above is the smaller",
+       hybridMounts,
+       "4:memory:/jobs/run\n0::/\n",
        {{v1Top + "/memory.limit_in_bytes", "9223372036854771712\n"},
         {v1Top + "/jobs/memory.limit_in_bytes", "314572800\n"},
         {v1Top + "/jobs/run/memory.limit_in_bytes", "9223372036854771712\n"}},
-       300, v1Top + "/jobs/memory.limit_in_bytes"},
+       300,
+       v1Top + "/jobs/memory.limit_in_bytes"},
       {"v1: the container sees its own group at the mount point",
        "34 30 0:31 /docker/abc /sys/fs/cgroup/memory rw - cgroup cgroup rw,memory\n",
        "7:cpu,cpuacct:/docker/abc\n4:memory:/docker/abc\n",
-       {{v1Top + "/memory.limit_in_bytes", "209715200\n"}}, 200, v1Top + "/memory.limit_in_bytes"},
-      {"v2: memory.max of the group", v2Mounts, "0::/user/job\n",
-       {{"sys/fs/cgroup/user/memory.max", "max\n"}, {"sys/fs/cgroup/user/job/memory.max", "104857600\n"}},
-       100, "sys/fs/cgroup/user/job/memory.max"},
-      {"v2: no limit anywhere", v2Mounts, "0::/user/job\n", {{"sys/fs/cgroup/user/job/memory.max", "max\n"}},
-       1000, ""},
-      {"a limit above the machine's memory", v2Mounts, "0::/\n",
-       {{"sys/fs/cgroup/memory.max", "4294967296\n"}}, 1000, ""},
+       {{v1Top + "/memory.limit_in_bytes", "209715200\n"}},
+       200,
+       v1Top + "/memory.limit_in_bytes"},
+      {"v2: memory.max of the group",
+       v2Mounts,
+       "0::/user/job\n",
+       {{"sys/fs/cgroup/user/memory.max", "max\n"},
+        {"sys/fs/cgroup/user/job/memory.max", "104857600\n"}},
+       100,
+       "sys/fs/cgroup/user/job/memory.max"},
+      {"v2: no limit anywhere",
+       v2Mounts,
+       "0::/user/job\n",
+       {{"sys/fs/cgroup/user/job/memory.max", "max\n"}},
+       1000,
+       ""},
+      {"a limit above the machine's memory",
+       v2Mounts,
+       "0::/\n",
+       {{"sys/fs/cgroup/memory.max", "4294967296\n"}},
+       1000,
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -74,7 +91,8 @@ TEST(MemoryLimit, SmallestOfTheMachineAndEveryGroupAboveTheProcess) {
     if (c.from.empty()) {
       EXPECT_EQ(limit->source, "of memory this machine has");
     } else {
-      EXPECT_EQ(limit->source, "that its control group allows (" + (root.path / c.from).string() + ")");
+      EXPECT_EQ(limit->source,
+                "that its control group allows (" + (root.path / c.from).string() + ")");
     }
   }
 }

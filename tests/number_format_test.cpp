@@ -116,7 +116,8 @@ LeadingDigits<N> leadingDigits(double magnitude) {
   std::size_t filled = 0;
   int topDigits[10];
   int topCount = 0;
-  for (std::uint64_t v = product[limbs - 1]; v != 0; v /= 10) topDigits[topCount++] = static_cast<int>(v % 10);
+  for (std::uint64_t v = product[limbs - 1]; v != 0; v /= 10)
+    topDigits[topCount++] = static_cast<int>(v % 10);
   for (int i = topCount - 1; i >= 0 && filled < N; --i) result.digit[filled++] = topDigits[i];
   for (std::size_t limb = limbs - 1; limb-- > 0 && filled < N;) {
     int digits[9];
@@ -239,10 +240,10 @@ TEST(ProbabilityFormat, KnownTexts) {
     std::string text;
   };
   const Case cases[] = {
-      {1.0 / 1024, "0.000976563"},             // exact half at the tenth decimal
+      {1.0 / 1024, "0.000976563"},  // exact half at the tenth decimal
       {5.0 / 1024, "0.004882813"},
       {100000000.0 + 1.0 / 1024, "100000000.000976560"},  // the 5 falls past digit 17
-      {10000000.0 + 5.0 / 1024, "10000000.004882813"},     // 18th digit exactly 5
+      {10000000.0 + 5.0 / 1024, "10000000.004882813"},    // 18th digit exactly 5
       {100000000.0 + 5.0 / 1024, "100000000.004882810"},
       {-1e-300, "-0.000000000"},
       {-std::numeric_limits<double>::denorm_min(), "-0.000000000"},
@@ -268,7 +269,7 @@ TEST(ProbabilityFormat, KnownTexts) {
       {0x1.3fffffffbb47cp+3, "9.999999999"},
       {0x1.dcd64ffffffffp+29, "999999999.999999880"},
       {1e9, "1000000000.000000000"},
-      {123456789012345.625, "123456789012345.630000000"},  // 18th digit exactly 5
+      {123456789012345.625, "123456789012345.630000000"},       // 18th digit exactly 5
       {0x1.6345785d8a001p+56, "100000000000000020.000000000"},  // 100000000000000016
       {0x1.1c37937e08001p+53, "10000000000000002.000000000"},
       {0x1.78c29df9add3cp+23, "12345678.987654321"},  // 12345678.98765432089...
@@ -324,12 +325,14 @@ class Comparison {
     char expected[330];
     const std::size_t expectedLength = referenceFormat(value, expected);
     const std::size_t actualLength = writeProbability(value, actual_.get());
-    if (actualLength != expectedLength || std::memcmp(expected, actual_.get(), expectedLength) != 0) {
+    if (actualLength != expectedLength ||
+        std::memcmp(expected, actual_.get(), expectedLength) != 0) {
       ++mismatches_;
       ADD_FAILURE() << "value " << hex(value) << ": expected "
                     << std::string(expected, expectedLength) << ", got "
-                    << std::string(actual_.get(), actualLength > maxProbabilityLength ? maxProbabilityLength
-                                                                                      : actualLength);
+                    << std::string(actual_.get(), actualLength > maxProbabilityLength
+                                                      ? maxProbabilityLength
+                                                      : actualLength);
     }
   }
 
@@ -376,7 +379,8 @@ TEST(ProbabilityFormat, MatchesReferenceOnRandomDoubles) {
   std::uniform_int_distribution<int> binaryExponent(-45, 60);
   for (std::size_t i = 0; i < 1000000 / randomScale && !comparison.stopped(); ++i) {
     const std::uint64_t significand = (random() >> 11) | (std::uint64_t{1} << 52);
-    comparison.check(randomSign(random, std::ldexp(static_cast<double>(significand), binaryExponent(random) - 52)));
+    comparison.check(randomSign(
+        random, std::ldexp(static_cast<double>(significand), binaryExponent(random) - 52)));
   }
   // Uniform in [0, 10^c) for c = 0 .. 9.
   std::uniform_int_distribution<int> decade(0, 9);
@@ -399,7 +403,10 @@ TEST(ProbabilityFormat, MatchesReferenceOnRandomDoubles) {
   std::uniform_int_distribution<int> events(1, 1000);
   for (std::size_t i = 0; i < 200 / randomScale && !comparison.stopped(); ++i) {
     const int n = events(random);
-    const double P = i % 4 == 0 ? 1.0 : i % 4 == 1 ? unit(random) : i % 4 == 2 ? unit(random) * 2 - 1 : unit(random) * 1e9;
+    const double P = i % 4 == 0   ? 1.0
+                     : i % 4 == 1 ? unit(random)
+                     : i % 4 == 2 ? unit(random) * 2 - 1
+                                  : unit(random) * 1e9;
     const double weight = P / (2.0 * n);
     double sum = 0.0;
     for (int k = 0; k <= 2 * n; ++k) {
@@ -420,7 +427,8 @@ TEST(ProbabilityFormat, MatchesReferenceOnRandomDoubles) {
   std::uniform_int_distribution<std::uint64_t> halfIndex(0, 999999999);
   for (std::size_t i = 0; i < 100000 / randomScale && !comparison.stopped(); ++i) {
     const double half = static_cast<double>(2 * halfIndex(random) + 1) / 2000000000.0;
-    const double whole = static_cast<double>(integerPart(random) / static_cast<std::uint64_t>(std::pow(10.0, decade(random))));
+    const double whole = static_cast<double>(
+        integerPart(random) / static_cast<std::uint64_t>(std::pow(10.0, decade(random))));
     comparison.checkAround(whole + half, 3);
   }
   report("random doubles", comparison.compared());
@@ -433,7 +441,8 @@ TEST(ProbabilityFormat, MatchesReferenceOnBoundaries) {
 
   // Exact halves at the tenth decimal: odd multiples of 1/1024, alone and
   // behind integer parts of every length up to ten digits.
-  for (double whole : {0.0, 1.0, 7.0, 12345.0, 999999.0, 1e7, 99999999.0, 1e8, 123456789.0, 999999999.0, 1e9}) {
+  for (double whole :
+       {0.0, 1.0, 7.0, 12345.0, 999999.0, 1e7, 99999999.0, 1e8, 123456789.0, 999999999.0, 1e9}) {
     for (int k = 1; k < 1024; k += 2) comparison.checkAround(whole + k / 1024.0, 3);
   }
   // Other dyadic fractions k / 2^p.
@@ -441,7 +450,8 @@ TEST(ProbabilityFormat, MatchesReferenceOnBoundaries) {
     for (int k = 1; k < 200; k += 2) comparison.checkAround(std::ldexp(k, -p), 2);
   }
   // Powers of ten over the whole range, and carries across them.
-  for (int e = -323; e <= 308; ++e) comparison.checkAround(std::strtod(("1e" + std::to_string(e)).c_str(), nullptr), 20);
+  for (int e = -323; e <= 308; ++e)
+    comparison.checkAround(std::strtod(("1e" + std::to_string(e)).c_str(), nullptr), 20);
   for (double value : {1e7, 1e8, 1e16, 1e17}) comparison.checkAround(value, 2000);
   for (double step = 1; step <= 64; step *= 2) {
     for (int k = -300; k <= 300; ++k) {
@@ -454,11 +464,12 @@ TEST(ProbabilityFormat, MatchesReferenceOnBoundaries) {
     comparison.checkAround(value, 200);
   }
   // Carry chains: 9...9.9999999995 and 0.9999999995 for every integer length.
-  for (const char* text : {"0.9999999995", "9.9999999995", "99.9999999995", "999.9999999995", "9999.9999999995",
-                           "99999.9999999995", "999999.9999999995", "9999999.9999999995", "99999999.9999999995",
-                           "999999999.9999999995", "0.0999999999500", "0.00999999995", "0.0000000095",
-                           "0.9999999994999999999", "0.99999999950000000001", "99999999999999999.5",
-                           "9999999999999999.5", "99999999999999995"}) {
+  for (const char* text :
+       {"0.9999999995", "9.9999999995", "99.9999999995", "999.9999999995", "9999.9999999995",
+        "99999.9999999995", "999999.9999999995", "9999999.9999999995", "99999999.9999999995",
+        "999999999.9999999995", "0.0999999999500", "0.00999999995", "0.0000000095",
+        "0.9999999994999999999", "0.99999999950000000001", "99999999999999999.5",
+        "9999999999999999.5", "99999999999999995"}) {
     comparison.checkAround(std::strtod(text, nullptr), 50);
   }
   // The ends of the range.
@@ -466,10 +477,11 @@ TEST(ProbabilityFormat, MatchesReferenceOnBoundaries) {
   comparison.checkAround(largest, 100);
   comparison.checkAround(std::numeric_limits<double>::min(), 100);  // smallest normal
   comparison.checkAround(std::numeric_limits<double>::denorm_min(), 100);
-  for (double value : {0.0, -0.0, inf, -inf, std::numeric_limits<double>::quiet_NaN(),
-                       -std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::signaling_NaN(),
-                       std::bit_cast<double>(std::uint64_t{0xfff0000000000001}),
-                       std::nextafter(inf, 0.0), std::nextafter(-inf, 0.0)}) {
+  for (double value :
+       {0.0, -0.0, inf, -inf, std::numeric_limits<double>::quiet_NaN(),
+        -std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::signaling_NaN(),
+        std::bit_cast<double>(std::uint64_t{0xfff0000000000001}), std::nextafter(inf, 0.0),
+        std::nextafter(-inf, 0.0)}) {
     comparison.check(value);
   }
   report("boundary values", comparison.compared());
@@ -588,7 +600,8 @@ TEST(ProbabilityFormat, MatchesReferenceOnRunsOfNinesAndZerosAfterThe18thDigit) 
         const double leastDigits = 15.654 + 0.69897 * k + 1;
         if (leastDigits < 16 + q) continue;
         if (leastDigits > 19 + q) break;
-        const std::uint64_t residue = (std::uint64_t{0} - static_cast<std::uint64_t>(t) * inverse) & mask;
+        const std::uint64_t residue =
+            (std::uint64_t{0} - static_cast<std::uint64_t>(t) * inverse) & mask;
         // Every M = 2^52 + residue + j 2^q below 2^53 qualifies; take a few.
         for (std::uint64_t j = 0; j < 4 && (j << q) < two52; ++j) {
           consider(std::ldexp(static_cast<double>(two52 + residue + (j << q)), -k), q);

@@ -1,12 +1,11 @@
 // End-to-end: the built executable with its answers on standard input.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -54,18 +53,23 @@ std::vector<std::string> splitLines(const std::string& file) {
 
 std::size_t expectedLines(int n, int m) {
   std::size_t count = 0;
-  for (int i = 1; i <= std::min(n, m); ++i) count += static_cast<std::size_t>(intersections::binomial(n, i));
+  for (int i = 1; i <= std::min(n, m); ++i)
+    count += static_cast<std::size_t>(intersections::binomial(n, i));
   return count;
 }
 
 TEST(Program, WritesOneLinePerSetInTheFileFormat) {
-  struct Case { std::string input; int n, m; double P; };
+  struct Case {
+    std::string input;
+    int n, m;
+    double P;
+  };
   const Case cases[] = {
-      {"3 100 0.9 3", 3, 3, 0.9},                       // all on one line
-      {"4\n100\n1\n2\n", 4, 2, 1.0},                     // one answer per line
-      {"\n\n5\n\n\n100\n\n0.5\n\n4\n", 5, 4, 0.5},       // blank lines between
-      {"\t6\t\t100 \t 8e-1\t6", 6, 6, 0.8},              // tabs, an exponent
-      {"+2 +100 -1.0 +7", 2, 7, -1.0},                   // signs, m above n
+      {"3 100 0.9 3", 3, 3, 0.9},                   // all on one line
+      {"4\n100\n1\n2\n", 4, 2, 1.0},                // one answer per line
+      {"\n\n5\n\n\n100\n\n0.5\n\n4\n", 5, 4, 0.5},  // blank lines between
+      {"\t6\t\t100 \t 8e-1\t6", 6, 6, 0.8},         // tabs, an exponent
+      {"+2 +100 -1.0 +7", 2, 7, -1.0},              // signs, m above n
       {"7 100 0.25 2147483647", 7, 7, 0.25},
   };
   for (const Case& c : cases) {
@@ -77,7 +81,8 @@ TEST(Program, WritesOneLinePerSetInTheFileFormat) {
     // At density 100 every row is all ones, so every set has probability P.
     const std::vector<std::string> lines = splitLines(readFile(dir.path / "prob.txt"));
     EXPECT_EQ(lines.size(), expectedLines(c.n, c.m)) << c.input;
-    for (const std::string& line : lines) ASSERT_EQ(line, intersections::formatProbability(c.P)) << c.input;
+    for (const std::string& line : lines)
+      ASSERT_EQ(line, intersections::formatProbability(c.P)) << c.input;
   }
 }
 
@@ -124,27 +129,31 @@ TEST(Program, RefusesBadAnswersAndKeepsTheOldFile) {
   };
   const std::string needN = "the number of events n must be a whole number from 1 to 1073741823";
   const std::string needDensity =
-      "the density must be a whole number of at least 1 (percent; 100 or more gives a matrix of ones)";
+      "the density must be a whole number of at least 1 (percent; 100 or more gives a matrix of "
+      "ones)";
   const std::string needP = "the probability of the union P must be a finite number";
-  const std::string needM = "the maximum order m must be a whole number from -2147483648 to 2147483647";
+  const std::string needM =
+      "the maximum order m must be a whole number from -2147483648 to 2147483647";
   const std::string longWord(40, 'x');
   const Case cases[] = {
       {"", 1, 1, "intersections: the input ended before the number of events n was given\n"},
       {" \n\t", 1, 1, "intersections: the input ended before the number of events n was given\n"},
       {"5", 1, 2, "intersections: the input ended before the density was given\n"},
-      {"5 50", 1, 3, "intersections: the input ended before the probability of the union P was given\n"},
+      {"5 50", 1, 3,
+       "intersections: the input ended before the probability of the union P was given\n"},
       {"5 50 0.5\n", 1, 4, "intersections: the input ended before the maximum order m was given\n"},
       {"abc 50 0.5 2", 1, 1, refused(needN, "abc")},
       {"0 50 0.5 2", 1, 1, refused(needN, "0")},
       {"-3 50 0.5 2", 1, 1, refused(needN, "-3")},
-      {"0.9 50 0.5 2", 1, 1, refused(needN, "0.9")},             // the rest of the word too
-      {"1073741824 50 0.5 2", 1, 1, refused(needN, "1073741824")},  // 2n would not fit in 32 bits
+      {"0.9 50 0.5 2", 1, 1, refused(needN, "0.9")},                  // the rest of the word too
+      {"1073741824 50 0.5 2", 1, 1, refused(needN, "1073741824")},    // 2n would not fit in 32 bits
       {"99999999999 50 0.5 2", 1, 1, refused(needN, "99999999999")},  // not a 32-bit integer
       {"5 0 0.5 2", 1, 2, refused(needDensity, "0")},  // would never find a row with a one
       {"5 -7 0.5 2", 1, 2, refused(needDensity, "-7")},
       {"5 x 0.5 2", 1, 2, refused(needDensity, "x")},
       {"5.5 50 0.5 2", 1, 2, refused(needDensity, ".5")},  // ".5" is left for the density
-      {"5 \x1b[2J 0.5 2", 1, 2, refused(needDensity, "\\x1B[2J")},  // no control character on the terminal
+      {"5 \x1b[2J 0.5 2", 1, 2,
+       refused(needDensity, "\\x1B[2J")},  // no control character on the terminal
       {"5 50 zero 2", 1, 3, refused(needP, "zero")},
       {"5 50 1e999 2", 1, 3, refused(needP, "1e999")},
       {"5 50 0.5 two", 1, 4, refused(needM, "two")},
@@ -164,7 +173,8 @@ TEST(Program, RefusesBadAnswersAndKeepsTheOldFile) {
     if (!c.message.empty()) {
       EXPECT_EQ(result.err, c.message) << "input: " << c.input;
     } else {
-      EXPECT_EQ(result.err.rfind("intersections: n = 1073741823 needs about ", 0), 0u) << result.err;
+      EXPECT_EQ(result.err.rfind("intersections: n = 1073741823 needs about ", 0), 0u)
+          << result.err;
       EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
     }
     EXPECT_EQ(readFile(dir.path / "prob.txt"), old) << "input: " << c.input;
@@ -216,7 +226,8 @@ TEST(Program, EachPromptArrivesBeforeTheProgramWaits) {
     dup2(out[1], 1);
     for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
     if (chdir(dir.path.c_str()) != 0) _exit(127);
-    execl(testing_support::programPath(), testing_support::programPath(), static_cast<char*>(nullptr));
+    execl(testing_support::programPath(), testing_support::programPath(),
+          static_cast<char*>(nullptr));
     _exit(127);
   }
   close(in[0]);
@@ -227,7 +238,8 @@ TEST(Program, EachPromptArrivesBeforeTheProgramWaits) {
   const char* answers[] = {"4\n", "100\n", "0.5\n", "2\n"};
   for (std::size_t i = 0; i < 4; ++i) {
     ASSERT_TRUE(waitFor(out[0], seen, prompts[i])) << "prompt " << i + 1 << " never arrived";
-    ASSERT_EQ(write(in[1], answers[i], std::strlen(answers[i])), static_cast<ssize_t>(std::strlen(answers[i])));
+    ASSERT_EQ(write(in[1], answers[i], std::strlen(answers[i])),
+              static_cast<ssize_t>(std::strlen(answers[i])));
   }
   close(in[1]);
   char rest[256];

@@ -30,7 +30,9 @@ TEST(GenerateEventMatrix, FullDensityGivesOnesFromOneDrawPerEntry) {
 }
 
 TEST(GenerateEventMatrix, RowsHaveLengthNAndAtLeastOneOne) {
-  struct Case { std::int32_t n, density; };
+  struct Case {
+    std::int32_t n, density;
+  };
   const Case cases[] = {{1, 1}, {1, 50}, {2, 1}, {5, 10}, {12, 50}, {40, 3}, {65, 100}};
   for (const Case& c : cases) {
     std::srand(3);
@@ -81,11 +83,13 @@ TEST(GenerateEventMatrix, NoEventsDrawsNothing) {
 }
 
 TEST(GeneratePackedColumns, SameRowsFromTheSameDrawsAsTheMatrix) {
-  struct Case { std::int32_t n, density; };
+  struct Case {
+    std::int32_t n, density;
+  };
   // Row counts below, at and across the 64-row words; densities that reject
   // most attempts, that accept every one, and beyond 100.
-  const Case cases[] = {{1, 1}, {1, 100}, {3, 1}, {5, 50}, {31, 101}, {32, 3},
-                        {33, 100}, {64, 30}, {100, 2}, {7, 2147483647}, {0, 50}, {-2, 50}};
+  const Case cases[] = {{1, 1},    {1, 100}, {3, 1},   {5, 50},         {31, 101}, {32, 3},
+                        {33, 100}, {64, 30}, {100, 2}, {7, 2147483647}, {0, 50},   {-2, 50}};
   for (const Case& c : cases) {
     SCOPED_TRACE("n = " + std::to_string(c.n) + ", density " + std::to_string(c.density));
     std::srand(77);
@@ -113,14 +117,15 @@ TEST(GeneratePackedColumns, SameRowsFromTheSameDrawsAsTheMatrix) {
 }
 
 TEST(MakeWeights, TwoNCopiesOfPOverTwoN) {
-  struct Case { std::int32_t n; double P; std::size_t count; double weight; };
+  struct Case {
+    std::int32_t n;
+    double P;
+    std::size_t count;
+    double weight;
+  };
   const Case cases[] = {
-      {2, 1.0, 4, 0.25},
-      {1, 0.8, 2, 0.4},
-      {3, -1.0, 6, -1.0 / 6},
-      {512, 1.0, 1024, 1.0 / 1024},
-      {0, 1.0, 0, 0.0},
-      {-3, 1.0, 0, 0.0},
+      {2, 1.0, 4, 0.25}, {1, 0.8, 2, 0.4},  {3, -1.0, 6, -1.0 / 6}, {512, 1.0, 1024, 1.0 / 1024},
+      {0, 1.0, 0, 0.0},  {-3, 1.0, 0, 0.0},
   };
   for (const Case& c : cases) {
     const DoubleSequence weights = makeWeights(c.n, c.P);

@@ -9,12 +9,14 @@ namespace intersections {
 namespace {
 
 TEST(CoordProduct, MultipliesEntriesAsIntegers) {
-  struct Case { IntSequence a, b, product; };
+  struct Case {
+    IntSequence a, b, product;
+  };
   const Case cases[] = {
       {{}, {}, {}},
       {{1, 0, 1, 1}, {1, 1, 0, 1}, {1, 0, 0, 1}},
       {{2, -3}, {4, 5}, {8, -15}},
-      {{65536}, {65536}, {0}},                 // wraps modulo 2^32
+      {{65536}, {65536}, {0}},  // wraps modulo 2^32
       {{-2147483647 - 1}, {-1}, {-2147483647 - 1}},
   };
   for (const Case& c : cases) {
@@ -25,7 +27,9 @@ TEST(CoordProduct, MultipliesEntriesAsIntegers) {
 }
 
 TEST(CoordProduct, LengthMismatchWritesOneMessageAndGivesEmpty) {
-  struct Case { IntSequence a, b; };
+  struct Case {
+    IntSequence a, b;
+  };
   const Case cases[] = {{{1, 1, 1}, {1, 1, 1, 1}}, {{}, {1}}, {{0, 1}, {}}};
   for (const Case& c : cases) {
     testing::internal::CaptureStdout();
@@ -36,7 +40,9 @@ TEST(CoordProduct, LengthMismatchWritesOneMessageAndGivesEmpty) {
 }
 
 TEST(Transpose, SwapsRowsAndColumns) {
-  struct Case { EventMatrix matrix, expected; };
+  struct Case {
+    EventMatrix matrix, expected;
+  };
   const Case cases[] = {
       {{{1, 0}, {0, 1}, {1, 1}}, {{1, 0, 1}, {0, 1, 1}}},
       {{{7, 8, 9}}, {{7}, {8}, {9}}},

@@ -1,14 +1,14 @@
 // The exact linear program against the closed forms for one and two moments
 // and against every basic solution of small programs.
 
+#include "bounds/sharp_bounds.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <optional>
 #include <random>
 #include <vector>
-
-#include "bounds/sharp_bounds.h"
 
 namespace {
 
@@ -69,7 +69,8 @@ std::optional<UnionInterval> bruteForce(int n, const std::vector<MomentInterval>
   const int k = static_cast<int>(moments.size());
   const int rows = 2 * k + 1, columns = n + 1 + 2 * k;
   // Column j < n + 1 is v_j; then the slack of each upper side, then of each lower one.
-  std::vector<std::vector<mpq_class>> a(static_cast<std::size_t>(rows), std::vector<mpq_class>(columns));
+  std::vector<std::vector<mpq_class>> a(static_cast<std::size_t>(rows),
+                                        std::vector<mpq_class>(columns));
   std::vector<mpq_class> b(static_cast<std::size_t>(rows));
   for (int j = 0; j <= n; ++j) a[0][j] = 1;
   b[0] = 1;
@@ -150,14 +151,16 @@ TEST(SharpUnionBounds, AgreeWithEveryBasicSolutionOfSmallPrograms) {
       if (low < 0) low = 0;
       moments.push_back({low, kind == 2 ? s : mpq_class(s + above)});
     }
-    SCOPED_TRACE("trial " + std::to_string(trial) + ", n = " + std::to_string(n) + ", k = " + std::to_string(k));
+    SCOPED_TRACE("trial " + std::to_string(trial) + ", n = " + std::to_string(n) +
+                 ", k = " + std::to_string(k));
     const std::vector<UnionInterval> exact = sharpUnionBounds(n, moments);
     // Each order against the brute force of its own prefix of moments.
     for (int order = 1; order <= k; ++order) {
       const std::vector<MomentInterval> prefix(moments.begin(), moments.begin() + order);
       const std::optional<UnionInterval> expected = bruteForce(n, prefix);
       if (!expected) {
-        EXPECT_EQ(exact.size(), static_cast<std::size_t>(order - 1)) << "order " << order << " has no solution";
+        EXPECT_EQ(exact.size(), static_cast<std::size_t>(order - 1))
+            << "order " << order << " has no solution";
         ++infeasible;
         break;
       }

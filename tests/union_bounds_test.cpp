@@ -1,9 +1,10 @@
 // union-bounds on files written by the evaluator, on a small file worked out
 // by hand, on files it must refuse and on files cut short.
 
-#include <gtest/gtest.h>
+#include "bounds/union_bounds.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -12,7 +13,6 @@
 #include <vector>
 
 #include "bounds/run_union_bounds.h"
-#include "bounds/union_bounds.h"
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
 #include "support/temp_dir.h"
@@ -42,13 +42,13 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
     unsigned seed;
   };
   const Case cases[] = {
-      {1, 50, 0.3, 1, 1},   {2, 100, 1.0, 2, 2},  {4, 30, 0.8, 4, 3},   {6, 50, 1.0, 6, 4},
-      {8, 10, 0.37, 8, 5},  {10, 70, 0.9, 10, 6}, {12, 5, 0.5, 3, 7},   {9, 100, 0.6, 9, 8},
+      {1, 50, 0.3, 1, 1},    {2, 100, 1.0, 2, 2},  {4, 30, 0.8, 4, 3}, {6, 50, 1.0, 6, 4},
+      {8, 10, 0.37, 8, 5},   {10, 70, 0.9, 10, 6}, {12, 5, 0.5, 3, 7}, {9, 100, 0.6, 9, 8},
       {14, 20, 0.75, 14, 9}, {40, 3, 0.99, 2, 10},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE("n = " + std::to_string(c.n) + ", density " + std::to_string(c.density) + ", m = " +
-                 std::to_string(c.m));
+    SCOPED_TRACE("n = " + std::to_string(c.n) + ", density " + std::to_string(c.density) +
+                 ", m = " + std::to_string(c.m));
     std::srand(c.seed);
     const DoubleSequence weights = makeWeights(c.n, c.P);
     TempDir dir;
@@ -91,50 +91,87 @@ TEST(UnionBounds, CsvOfASmallFileWorkedOutByHand) {
   const Outcome result = run({"--csv", "2", path});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.out,
-            "order,S,bonferroni,lower,upper,hunter_worsley,de_caen\n"
-            "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,\n"
-            "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564\n");
+  EXPECT_EQ(
+      result.out,
+      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen\n"
+      "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,\n"
+      "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564\n");
 
   // A known union probability above every upper bound: a warning for each.
   const Outcome warned = run({"--union", "0.9", "--csv", "2", path});
   EXPECT_EQ(warned.status, 0);
   EXPECT_EQ(warned.out, result.out);
-  EXPECT_EQ(warned.err,
-            "union-bounds: warning: P = 0.9 lies above the upper bound of order 1 (0.750000002000)\n"
-            "union-bounds: warning: P = 0.9 lies above the upper bound of order 2 (0.625000003000)\n"
-            "union-bounds: warning: P = 0.9 lies above the hunter_worsley bound of order 2 (0.625000003000)\n");
+  EXPECT_EQ(
+      warned.err,
+      "union-bounds: warning: P = 0.9 lies above the upper bound of order 1 (0.750000002000)\n"
+      "union-bounds: warning: P = 0.9 lies above the upper bound of order 2 (0.625000003000)\n"
+      "union-bounds: warning: P = 0.9 lies above the hunter_worsley bound of order 2 "
+      "(0.625000003000)\n");
 }
 
 TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
   struct Case {
     const char* name;
-    const char* content;  // nullptr: no file
+    const char* content;            // nullptr: no file
     std::vector<std::string> args;  // "FILE" stands for the file's path
     int status;
     std::string message;  // the line on standard error, after "union-bounds: "
   };
   const Case cases[] = {
-      {"no digits after the point", "0.500000000\r\n0.5\r\n0.1\r\n", {"2", "FILE"}, 1,
+      {"no digits after the point",
+       "0.500000000\r\n0.5\r\n0.1\r\n",
+       {"2", "FILE"},
+       1,
        "FILE:2: \"0.5\" is not a number with nine decimals"},
-      {"a line without its CR", "0.500000000\n", {"1", "FILE"}, 1, "FILE:1: the line ends in LF alone, not CR LF"},
-      {"a value above 1", "0.100000000\r\n1.250000000\r\n0.1\r\n", {"2", "FILE"}, 1,
+      {"a line without its CR",
+       "0.500000000\n",
+       {"1", "FILE"},
+       1,
+       "FILE:1: the line ends in LF alone, not CR LF"},
+      {"a value above 1",
+       "0.100000000\r\n1.250000000\r\n0.1\r\n",
+       {"2", "FILE"},
+       1,
        "FILE:2: 1.250000000 is not a probability"},
-      {"a tiny negative value", "-0.000000000\r\n", {"1", "FILE"}, 1, "FILE:1: -0.000000000 is not a probability"},
-      {"more lines than sets", "0.100000000\r\n0.100000000\r\n", {"1", "FILE"}, 1,
+      {"a tiny negative value",
+       "-0.000000000\r\n",
+       {"1", "FILE"},
+       1,
+       "FILE:1: -0.000000000 is not a probability"},
+      {"more lines than sets",
+       "0.100000000\r\n0.100000000\r\n",
+       {"1", "FILE"},
+       1,
        "FILE:2: more lines than the 2^1 - 1 sets of 1 events; is N right?"},
       {"no lines", "", {"3", "FILE"}, 1, "FILE: the file has no lines"},
-      {"fewer lines than events", "0.100000000\r\n0.200000000\r\n", {"5", "FILE"}, 1,
+      {"fewer lines than events",
+       "0.100000000\r\n0.200000000\r\n",
+       {"5", "FILE"},
+       1,
        "FILE: no complete order: order 1 stops after 2 of its 5 lines; is N right?"},
-      {"moments no distribution has", "0.900000000\r\n0.900000000\r\n0.100000000\r\n", {"2", "FILE"}, 1,
+      {"moments no distribution has",
+       "0.900000000\r\n0.900000000\r\n0.100000000\r\n",
+       {"2", "FILE"},
+       1,
        "FILE: the values of orders 1 to 2 fit no probability space of 2 events; is N right?"},
       {"no such file", nullptr, {"2", "FILE"}, 1, "cannot open FILE: No such file or directory"},
       {"no N", nullptr, {}, 2, "N, the number of events, is missing; try 'union-bounds --help'"},
-      {"N of 0", nullptr, {"0"}, 2,
+      {"N of 0",
+       nullptr,
+       {"0"},
+       2,
        "N must be a whole number from 1 to 1073741823, not \"0\"; try 'union-bounds --help'"},
-      {"P above 1", nullptr, {"--union=1.5", "2"}, 2,
-       "--union takes a probability, a decimal number from 0 to 1, not \"1.5\"; try 'union-bounds --help'"},
-      {"an unknown option", nullptr, {"--cvs", "2"}, 2, "unknown option \"--cvs\"; try 'union-bounds --help'"},
+      {"P above 1",
+       nullptr,
+       {"--union=1.5", "2"},
+       2,
+       "--union takes a probability, a decimal number from 0 to 1, not \"1.5\"; try 'union-bounds "
+       "--help'"},
+      {"an unknown option",
+       nullptr,
+       {"--cvs", "2"},
+       2,
+       "unknown option \"--cvs\"; try 'union-bounds --help'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -156,8 +193,9 @@ TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
 
 TEST(UnionBounds, UsesTheCompleteOrdersOfAFileCutShort) {
   // Three events: orders of 3, 3 and 1 lines.
-  const std::string lines[] = {"0.500000000\r\n", "0.400000000\r\n", "0.300000000\r\n", "0.200000000\r\n",
-                               "0.100000000\r\n", "0.100000000\r\n", "0.050000000\r\n"};
+  const std::string lines[] = {"0.500000000\r\n", "0.400000000\r\n", "0.300000000\r\n",
+                               "0.200000000\r\n", "0.100000000\r\n", "0.100000000\r\n",
+                               "0.050000000\r\n"};
   auto firstLines = [&](int count) {
     std::string text;
     for (int i = 0; i < count; ++i) text += lines[i];
@@ -172,7 +210,8 @@ TEST(UnionBounds, UsesTheCompleteOrdersOfAFileCutShort) {
       {firstLines(5), 1, "order 2 stops after 2 of its 3 lines; using order 1"},
       {firstLines(6) + "0.05", 2, "line 7 has no line end and is left out; using orders 1 to 2"},
       {firstLines(4) + "0.100000000\r", 1,
-       "line 5 has no line end and is left out; order 2 stops after 1 of its 3 lines; using order 1"},
+       "line 5 has no line end and is left out; order 2 stops after 1 of its 3 lines; using order "
+       "1"},
       {firstLines(6), 2, ""},  // a run with m = 2: nothing to say
   };
   for (const Case& c : cases) {
@@ -182,8 +221,10 @@ TEST(UnionBounds, UsesTheCompleteOrdersOfAFileCutShort) {
     writeFile(path, c.content);
     const Outcome result = run({"--csv", "3", path});
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, c.message.empty() ? "" : "union-bounds: " + path + ": " + c.message + "\n");
-    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), static_cast<long>(c.rows + 1));
+    EXPECT_EQ(result.err,
+              c.message.empty() ? "" : "union-bounds: " + path + ": " + c.message + "\n");
+    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'),
+              static_cast<long>(c.rows + 1));
   }
 }
 

@@ -18,7 +18,8 @@ std::int32_t parseN(const std::string& text) {
     if (ok) value = value * 10 + (c - '0');
   }
   if (!ok || value < 1 || value > largestN) {
-    throw UsageError("N must be a whole number from 1 to " + std::to_string(largestN) + ", not \"" + text + "\"");
+    throw UsageError("N must be a whole number from 1 to " + std::to_string(largestN) + ", not \"" +
+                     text + "\"");
   }
   return static_cast<std::int32_t>(value);
 }
@@ -26,7 +27,8 @@ std::int32_t parseN(const std::string& text) {
 KnownUnion parseUnion(const std::string& text) {
   const std::optional<mpq_class> value = parseDecimal(text);
   if (!value || *value < 0 || *value > 1) {
-    throw UsageError("--union takes a probability, a decimal number from 0 to 1, not \"" + text + "\"");
+    throw UsageError("--union takes a probability, a decimal number from 0 to 1, not \"" + text +
+                     "\"");
   }
   return {text, *value};
 }
@@ -50,7 +52,8 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
     } else if (arg == "--csv") {
       options.csv = true;
     } else if (arg == "--union") {
-      if (i + 1 == args.size()) throw UsageError("--union needs a value, the known union probability P");
+      if (i + 1 == args.size())
+        throw UsageError("--union needs a value, the known union probability P");
       options.known = parseUnion(args[++i]);
     } else if (arg.rfind("--union=", 0) == 0) {
       options.known = parseUnion(arg.substr(8));

@@ -17,7 +17,7 @@ struct BoundsOptions {
   bool csv = false;
   std::optional<KnownUnion> known;  // --union P
   std::int32_t n = 0;
-  std::string file = "prob.txt";    // "-" for standard input
+  std::string file = "prob.txt";  // "-" for standard input
 };
 
 // A command line that cannot be followed; the message is one line.

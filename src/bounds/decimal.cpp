@@ -69,11 +69,13 @@ std::optional<mpq_class> parseDecimal(const std::string& text) {
   if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
     ++at;
     bool negativeExponent = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) negativeExponent = text[at++] == '-';
+    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+      negativeExponent = text[at++] == '-';
     const std::size_t first = at;
     // Four digits of exponent at most: beyond them no number is worth the
     // memory its exact value would take.
-    while (at < text.size() && isDigit(text[at]) && at - first < 4) exponent = exponent * 10 + (text[at++] - '0');
+    while (at < text.size() && isDigit(text[at]) && at - first < 4)
+      exponent = exponent * 10 + (text[at++] - '0');
     if (at == first || (at < text.size() && isDigit(text[at]))) return std::nullopt;
     if (negativeExponent) exponent = -exponent;
   }

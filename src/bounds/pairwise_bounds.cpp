@@ -54,7 +54,8 @@ mpz_class hunterWorsleyUnits(const std::vector<std::uint32_t>& singles,
   return bound - static_cast<unsigned long>(tree);
 }
 
-mpq_class deCaen(const std::vector<std::uint32_t>& singles, const std::vector<std::uint32_t>& pairs) {
+mpq_class deCaen(const std::vector<std::uint32_t>& singles,
+                 const std::vector<std::uint32_t>& pairs) {
   const std::size_t n = singles.size();
   checkSizes(n, pairs);
   // denominators[i] = up(a_i) + sum_{j != i} up(b_ij), from one pass over the pairs.

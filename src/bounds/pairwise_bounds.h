@@ -21,6 +21,7 @@ mpz_class hunterWorsleyUnits(const std::vector<std::uint32_t>& singles,
 
 // de Caen's lower bound, the sum over the i with lo(a_i) > 0 of
 // lo(a_i)^2 / (up(a_i) + sum_{j != i} up(b_ij)), as an exact probability.
-mpq_class deCaen(const std::vector<std::uint32_t>& singles, const std::vector<std::uint32_t>& pairs);
+mpq_class deCaen(const std::vector<std::uint32_t>& singles,
+                 const std::vector<std::uint32_t>& pairs);
 
 }  // namespace intersections

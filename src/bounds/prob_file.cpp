@@ -42,7 +42,8 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 std::size_t bufferFor(int descriptor) {
   struct stat status {};
   if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= 0) {
-    return std::clamp<std::size_t>(static_cast<std::size_t>(status.st_size) + 1, 2 * longestLine, bufferSize);
+    return std::clamp<std::size_t>(static_cast<std::size_t>(status.st_size) + 1, 2 * longestLine,
+                                   bufferSize);
   }
   return bufferSize;
 }
@@ -50,7 +51,8 @@ std::size_t bufferFor(int descriptor) {
 // The value of "d.ddddddddd\r\n" at p with d from 0 to 1 and at most 1 in all,
 // or -1 when the 13 bytes are anything else.
 inline std::int64_t canonicalValue(const char* p) {
-  if ((p[0] != '0' && p[0] != '1') || p[1] != '.' || !isDigit(p[10]) || p[11] != '\r' || p[12] != '\n') {
+  if ((p[0] != '0' && p[0] != '1') || p[1] != '.' || !isDigit(p[10]) || p[11] != '\r' ||
+      p[12] != '\n') {
     return -1;
   }
   std::uint64_t eight;
@@ -58,14 +60,15 @@ inline std::int64_t canonicalValue(const char* p) {
   // All eight bytes are '0'..'9' exactly when each high nibble is 3 and adding
   // 6 to each byte does not carry into the high nibble.
   constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0u;
-  if (((eight & high) | (((eight + 0x0606060606060606u) & high) >> 4)) != 0x3333333333333333u) return -1;
+  if (((eight & high) | (((eight + 0x0606060606060606u) & high) >> 4)) != 0x3333333333333333u)
+    return -1;
   // The first byte is the most significant digit (little-endian load): join
   // the digits in pairs, then fours, then all eight.
   eight = ((eight & 0x0F0F0F0F0F0F0F0Fu) * 2561) >> 8;
   eight = ((eight & 0x00FF00FF00FF00FFu) * 6553601) >> 16;
   eight = ((eight & 0x0000FFFF0000FFFFu) * 42949672960001u) >> 32;
-  const std::int64_t value =
-      std::int64_t{p[0] - '0'} * unitsPerOne + static_cast<std::int64_t>(eight) * 10 + (p[10] - '0');
+  const std::int64_t value = std::int64_t{p[0] - '0'} * unitsPerOne +
+                             static_cast<std::int64_t>(eight) * 10 + (p[10] - '0');
   return value <= unitsPerOne ? value : -1;
 }
 
@@ -133,9 +136,9 @@ class Reader {
   bool endOfFile_ = false;
 
   ProbFile file_;
-  std::int32_t order_ = 1;          // the order of the next line
-  std::uint64_t orderSize_ = 0;     // lines of that order
-  OrderTotals current_;             // its lines so far
+  std::int32_t order_ = 1;                      // the order of the next line
+  std::uint64_t orderSize_ = 0;                 // lines of that order
+  OrderTotals current_;                         // its lines so far
   std::vector<std::uint32_t>* kept_ = nullptr;  // where its values go, for orders 1 and 2
 };
 
@@ -160,8 +163,10 @@ bool Reader::refill() {
   }
 }
 
-std::uint32_t Reader::parseSlowly(const char* begin, const char* newline, std::uint64_t line) const {
-  if (static_cast<std::size_t>(newline - begin) >= longestLine) fail(line, "the line is longer than any value");
+std::uint32_t Reader::parseSlowly(const char* begin, const char* newline,
+                                  std::uint64_t line) const {
+  if (static_cast<std::size_t>(newline - begin) >= longestLine)
+    fail(line, "the line is longer than any value");
   const bool hasReturn = newline > begin && newline[-1] == '\r';
   const char* end = hasReturn ? newline - 1 : newline;
   Grammar g;
@@ -172,19 +177,22 @@ std::uint32_t Reader::parseSlowly(const char* begin, const char* newline, std::u
   const char* lead = g.negative ? begin + 1 : begin;
   while (lead + 1 < g.point && *lead == '0') ++lead;
   std::uint64_t decimals = 0;
-  for (const char* d = g.point + 1; d < end; ++d) decimals = decimals * 10 + static_cast<std::uint64_t>(*d - '0');
+  for (const char* d = g.point + 1; d < end; ++d)
+    decimals = decimals * 10 + static_cast<std::uint64_t>(*d - '0');
   const bool zero = *lead == '0' && decimals == 0;
   const bool aboveOne = g.point - lead > 1 || *lead > '1' || (*lead == '1' && decimals > 0);
   // "-0.000000000" is a negative value too small to show: still no probability.
   if (g.negative || aboveOne) fail(line, std::string(begin, end) + " is not a probability");
-  return zero ? 0 : static_cast<std::uint32_t>((*lead - '0') * std::uint64_t{unitsPerOne} + decimals);
+  return zero ? 0
+              : static_cast<std::uint32_t>((*lead - '0') * std::uint64_t{unitsPerOne} + decimals);
 }
 
 void Reader::startOrder() {
   orderSize_ = linesOfOrder(n_, order_);
   current_ = OrderTotals{};
   kept_ = order_ == 1 ? &file_.singles : order_ == 2 ? &file_.pairs : nullptr;
-  if (kept_ != nullptr) kept_->reserve(static_cast<std::size_t>(std::min<std::uint64_t>(orderSize_, 1 << 20)));
+  if (kept_ != nullptr)
+    kept_->reserve(static_cast<std::size_t>(std::min<std::uint64_t>(orderSize_, 1 << 20)));
 }
 
 void Reader::add(std::uint32_t value) {
@@ -213,7 +221,8 @@ std::uint64_t Reader::scan(std::uint64_t limit) {
     ++count;
   }
   at_ = static_cast<std::size_t>(p - buffer_.data());
-  static_assert(sizeof(unsigned long) == sizeof sum, "the sum of a scan is added as an unsigned long");
+  static_assert(sizeof(unsigned long) == sizeof sum,
+                "the sum of a scan is added as an unsigned long");
   mpz_add_ui(current_.sum.get_mpz_t(), current_.sum.get_mpz_t(), static_cast<unsigned long>(sum));
   current_.zeros += zeros;
   current_.ones += ones;
@@ -244,7 +253,8 @@ ProbFile Reader::read() {
     // A line the scan did not take: another form, or not all in the buffer.
     const char* begin = buffer_.data() + at_;
     const char* end = buffer_.data() + filled_;
-    const char* newline = static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)));
+    const char* newline =
+        static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)));
     if (newline == nullptr) {
       if (refill()) continue;
       if (begin != end) {

@@ -15,10 +15,10 @@ inline constexpr std::uint32_t unitsPerOne = 1000000000;
 
 // The sums over the lines of one order, the count of its lines among them.
 struct OrderTotals {
-  mpz_class sum;             // of the values, in units
+  mpz_class sum;  // of the values, in units
   std::uint64_t lines = 0;
-  std::uint64_t zeros = 0;   // lines that read 0
-  std::uint64_t ones = 0;    // lines that read 1
+  std::uint64_t zeros = 0;  // lines that read 0
+  std::uint64_t ones = 0;   // lines that read 1
 };
 
 // What a probability file of n events holds, read in one pass.

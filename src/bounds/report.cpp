@@ -19,8 +19,12 @@ std::string units(const mpz_class& value) {
   return formatFixed(q, exactDecimals, Rounding::nearest);
 }
 
-std::string lowerBound(const mpq_class& value) { return formatFixed(value, boundDecimals, Rounding::down); }
-std::string upperBound(const mpq_class& value) { return formatFixed(value, boundDecimals, Rounding::up); }
+std::string lowerBound(const mpq_class& value) {
+  return formatFixed(value, boundDecimals, Rounding::down);
+}
+std::string upperBound(const mpq_class& value) {
+  return formatFixed(value, boundDecimals, Rounding::up);
+}
 
 mpq_class probability(const mpz_class& units) {
   mpq_class q(units, mpz_class(unitsPerOne));
@@ -47,7 +51,8 @@ void writeAligned(std::ostream& out, const Table& table) {
   }
 }
 
-const char* const columnNames[] = {"order", "S", "bonferroni", "lower", "upper", "hunter_worsley", "de_caen"};
+const char* const columnNames[] = {"order",          "S",      "bonferroni", "lower", "upper",
+                                   "hunter_worsley", "de_caen"};
 
 }  // namespace
 
@@ -75,9 +80,12 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
                      row.deCaen ? lowerBound(*row.deCaen) : "-"});
   }
   writeAligned(out, table);
-  out << "\nS: sum of the lines of the order; bonferroni: S_1 - S_2 + ... (an upper bound for odd orders, "
-         "a lower one for even,\nfrom the rounded lines); lower, upper: the sharp bounds given orders 1 to k; "
-         "hunter_worsley, de_caen: bounds from\norders 1 and 2. Every bound but bonferroni holds whatever the "
+  out << "\nS: sum of the lines of the order; bonferroni: S_1 - S_2 + ... (an upper bound for odd "
+         "orders, "
+         "a lower one for even,\nfrom the rounded lines); lower, upper: the sharp bounds given "
+         "orders 1 to k; "
+         "hunter_worsley, de_caen: bounds from\norders 1 and 2. Every bound but bonferroni holds "
+         "whatever the "
          "rounding of the lines.\n";
   if (!known) return;
 
@@ -89,7 +97,8 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
       << ": how far each bound lies from P on its own side (negative: P lies outside it)\n\n";
   Table margins{{"order", "bonferroni", "lower", "upper", "hunter_worsley", "de_caen"}};
   for (const OrderBounds& row : rows) {
-    margins.push_back({std::to_string(row.order), margin(probability(row.bonferroni), row.order % 2 == 1),
+    margins.push_back({std::to_string(row.order),
+                       margin(probability(row.bonferroni), row.order % 2 == 1),
                        margin(row.lower, false), margin(row.upper, true),
                        row.hunterWorsley ? margin(*row.hunterWorsley, true) : "-",
                        row.deCaen ? margin(*row.deCaen, false) : "-"});
@@ -97,13 +106,14 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
   writeAligned(out, margins);
 }
 
-std::vector<std::string> boundsMissed(const std::vector<OrderBounds>& rows, const KnownUnion& known) {
+std::vector<std::string> boundsMissed(const std::vector<OrderBounds>& rows,
+                                      const KnownUnion& known) {
   std::vector<std::string> lines;
   auto check = [&](const OrderBounds& row, const char* name, const mpq_class& bound, bool isUpper) {
     const bool missed = isUpper ? known.value > bound : known.value < bound;
     if (!missed) return;
-    lines.push_back("P = " + known.text + " lies " + (isUpper ? "above" : "below") + " the " + name +
-                    " bound of order " + std::to_string(row.order) + " (" +
+    lines.push_back("P = " + known.text + " lies " + (isUpper ? "above" : "below") + " the " +
+                    name + " bound of order " + std::to_string(row.order) + " (" +
                     (isUpper ? upperBound(bound) : lowerBound(bound)) + ")");
   };
   for (const OrderBounds& row : rows) {

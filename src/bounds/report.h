@@ -42,6 +42,7 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
 // One line for each bound that P lies outside of, among the bounds that hold
 // whatever the rounding (sharp and pairwise): "P = 0.8 lies above the upper
 // bound of order 3 (0.79...)".
-std::vector<std::string> boundsMissed(const std::vector<OrderBounds>& rows, const KnownUnion& known);
+std::vector<std::string> boundsMissed(const std::vector<OrderBounds>& rows,
+                                      const KnownUnion& known);
 
 }  // namespace intersections

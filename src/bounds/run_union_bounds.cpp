@@ -39,14 +39,16 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
     do {
       input.descriptor = ::open(options.file.c_str(), O_RDONLY | O_CLOEXEC);
     } while (input.descriptor < 0 && errno == EINTR);
-    if (input.descriptor < 0) throw ProbFileError("cannot open " + name + ": " + std::strerror(errno));
+    if (input.descriptor < 0)
+      throw ProbFileError("cannot open " + name + ": " + std::strerror(errno));
   }
   const ProbFile file = readProbFile(input.descriptor, name, options.n);
   const std::vector<OrderBounds> rows = unionBounds(file, options.n, name);
 
   if (!file.shortfall.empty()) err << "union-bounds: " << file.shortfall << '\n';
   if (options.known) {
-    for (const std::string& line : boundsMissed(rows, *options.known)) err << "union-bounds: warning: " << line << '\n';
+    for (const std::string& line : boundsMissed(rows, *options.known))
+      err << "union-bounds: warning: " << line << '\n';
   }
   if (options.csv) {
     writeCsv(out, rows);

@@ -8,9 +8,9 @@ namespace intersections {
 
 // Exit statuses of union-bounds.
 enum BoundsStatus : int {
-  boundsDone = 0,      // the bounds were written
-  boundsBadFile = 1,   // the file cannot be read, is malformed, or fits no probability space
-  boundsUsage = 2      // the command line cannot be followed
+  boundsDone = 0,     // the bounds were written
+  boundsBadFile = 1,  // the file cannot be read, is malformed, or fits no probability space
+  boundsUsage = 2     // the command line cannot be followed
 };
 
 // The whole program on the arguments after its name: reads the file, writes

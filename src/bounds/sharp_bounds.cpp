@@ -36,9 +36,9 @@ struct Variable {
 };
 
 struct Tableau {
-  std::vector<Variable> vars;                 // the columns, in the order Bland's rule uses
-  std::vector<std::vector<mpq_class>> rows;   // rows[r][c]: B^-1 A
-  std::vector<std::size_t> basicOf;           // the column basic in each row
+  std::vector<Variable> vars;                // the columns, in the order Bland's rule uses
+  std::vector<std::vector<mpq_class>> rows;  // rows[r][c]: B^-1 A
+  std::vector<std::size_t> basicOf;          // the column basic in each row
 };
 
 // Makes column c basic in row r: scales row r to a 1 in column c and clears
@@ -179,12 +179,13 @@ void dropSpentArtificials(Tableau& t) {
 // Adds the row of order i. Returns the artificial column that makes it
 // feasible, if the current point violates it.
 std::optional<std::size_t> addOrder(Tableau& t, std::int32_t n, std::int32_t i,
-                                     const MomentInterval& moment) {
+                                    const MomentInterval& moment) {
   std::vector<mpq_class> row(t.vars.size());
   mpq_class current;  // S_i at the current point
   mpz_class coefficient;
   for (std::int32_t j = i; j <= n; ++j) {
-    mpz_bin_uiui(coefficient.get_mpz_t(), static_cast<unsigned long>(j), static_cast<unsigned long>(i));
+    mpz_bin_uiui(coefficient.get_mpz_t(), static_cast<unsigned long>(j),
+                 static_cast<unsigned long>(i));
     row[static_cast<std::size_t>(j)] = coefficient;
     current += coefficient * t.vars[static_cast<std::size_t>(j)].value;
   }
@@ -268,7 +269,8 @@ std::optional<mpq_class> addOrderAndOptimise(Tableau& t, std::int32_t n, std::in
 
 }  // namespace
 
-std::vector<UnionInterval> sharpUnionBounds(std::int32_t n, const std::vector<MomentInterval>& moments) {
+std::vector<UnionInterval> sharpUnionBounds(std::int32_t n,
+                                            const std::vector<MomentInterval>& moments) {
   if (n < 1) throw std::invalid_argument("sharpUnionBounds: n must be at least 1");
   if (moments.size() > static_cast<std::size_t>(n)) {
     throw std::invalid_argument("sharpUnionBounds: more moments than events");
@@ -276,7 +278,8 @@ std::vector<UnionInterval> sharpUnionBounds(std::int32_t n, const std::vector<Mo
   for (MomentInterval moment : moments) {
     moment.low.canonicalize();
     moment.high.canonicalize();
-    if (moment.low > moment.high) throw std::invalid_argument("sharpUnionBounds: an empty interval");
+    if (moment.low > moment.high)
+      throw std::invalid_argument("sharpUnionBounds: an empty interval");
   }
   // One tableau follows the minimum from order to order and one the maximum:
   // each order then only adds its row to an optimal basis for the same
@@ -296,7 +299,8 @@ std::vector<UnionInterval> sharpUnionBounds(std::int32_t n, const std::vector<Mo
     const std::optional<mpq_class> lower = addOrderAndOptimise(lowest, n, order, moments[k], 1);
     if (!lower) break;
     const std::optional<mpq_class> upper = addOrderAndOptimise(highest, n, order, moments[k], -1);
-    if (!upper) throw std::logic_error("sharpUnionBounds: the two tableaux disagree on feasibility");
+    if (!upper)
+      throw std::logic_error("sharpUnionBounds: the two tableaux disagree on feasibility");
     result.push_back({*lower, *upper});
   }
   return result;

@@ -32,6 +32,7 @@ struct UnionInterval {
 // when the moments are inconsistent. Needs 1 <= n, at most n moments and
 // low <= high; throws std::invalid_argument otherwise.
 // Time grows with n * k per pivot; memory is (k + 1) * (n + 2k) rationals.
-std::vector<UnionInterval> sharpUnionBounds(std::int32_t n, const std::vector<MomentInterval>& moments);
+std::vector<UnionInterval> sharpUnionBounds(std::int32_t n,
+                                            const std::vector<MomentInterval>& moments);
 
 }  // namespace intersections

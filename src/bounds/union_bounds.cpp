@@ -25,11 +25,12 @@ MomentInterval momentInterval(const OrderTotals& totals) {
 
 }  // namespace
 
-std::vector<OrderBounds> unionBounds(const ProbFile& file, std::int32_t n, const std::string& name) {
+std::vector<OrderBounds> unionBounds(const ProbFile& file, std::int32_t n,
+                                     const std::string& name) {
   auto inconsistent = [&](std::size_t orders) {
     return ProbFileError(name + ": the values of order" + (orders > 1 ? "s 1 to " : " ") +
-                         std::to_string(orders) + " fit no probability space of " + std::to_string(n) +
-                         " events; is N right?");
+                         std::to_string(orders) + " fit no probability space of " +
+                         std::to_string(n) + " events; is N right?");
   };
   std::vector<MomentInterval> moments;
   for (const OrderTotals& totals : file.orders) moments.push_back(momentInterval(totals));

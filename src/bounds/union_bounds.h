@@ -14,10 +14,10 @@ namespace intersections {
 // The bounds of one order k, from the lines of orders 1 to k.
 struct OrderBounds {
   std::int32_t order = 0;
-  mpz_class moment;      // S_k, the sum of the lines of order k, in units
-  mpz_class bonferroni;  // S_1 - S_2 + ... +- S_k, in units
-  mpq_class lower;       // the sharp bounds, over every choice of true values
-  mpq_class upper;       // within one unit of each line
+  mpz_class moment;                        // S_k, the sum of the lines of order k, in units
+  mpz_class bonferroni;                    // S_1 - S_2 + ... +- S_k, in units
+  mpq_class lower;                         // the sharp bounds, over every choice of true values
+  mpq_class upper;                         // within one unit of each line
   std::optional<mpq_class> hunterWorsley;  // from order 2 on
   std::optional<mpq_class> deCaen;         // from order 2 on
 };

@@ -48,7 +48,8 @@ LineTable makeLineTable(double weight, std::size_t rows) {
 
 std::size_t countRows(const Word* a, const Word* b, std::size_t words) {
   std::size_t count = 0;
-  for (std::size_t w = 0; w < words; ++w) count += static_cast<std::size_t>(std::popcount(a[w] & b[w]));
+  for (std::size_t w = 0; w < words; ++w)
+    count += static_cast<std::size_t>(std::popcount(a[w] & b[w]));
   return count;
 }
 
@@ -95,10 +96,11 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
     throw std::invalid_argument("the outcome matrix has more than 2147483647 events");
   }
   if (weights.size() < rows) {
-    throw std::invalid_argument("there are " + std::to_string(weights.size()) +
-                                " weights for " + std::to_string(rows) + " outcome rows");
+    throw std::invalid_argument("there are " + std::to_string(weights.size()) + " weights for " +
+                                std::to_string(rows) + " outcome rows");
   }
-  const std::vector<double> rowWeights(weights.begin(), weights.begin() + static_cast<std::ptrdiff_t>(rows));
+  const std::vector<double> rowWeights(weights.begin(),
+                                       weights.begin() + static_cast<std::ptrdiff_t>(rows));
 
   const bool equalWeights = rows > 0 && allEqual(rowWeights);
   const LineTable table = equalWeights ? makeLineTable(rowWeights.front(), rows) : LineTable{};
@@ -138,14 +140,17 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
       // writes, each count first fetched the columns the write had evicted
       // (about 4 % more time for n = 2000, m = 2).
       for (std::int64_t first = set[size - 1]; writing && first <= events; first += countBlock) {
-        const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(countBlock, events - first + 1));
+        const auto count =
+            static_cast<std::int32_t>(std::min<std::int64_t>(countBlock, events - first + 1));
         for (std::int32_t i = 0; i < count; ++i) {
           const Word* last = columns.column(static_cast<std::int32_t>(first + i));
-          counts[static_cast<std::size_t>(i)] = size == 1 ? countRows(last, words) : countRows(head, last, words);
+          counts[static_cast<std::size_t>(i)] =
+              size == 1 ? countRows(last, words) : countRows(head, last, words);
         }
         for (std::int32_t i = 0; writing && i < count; ++i) {
           const std::size_t k = counts[static_cast<std::size_t>(i)];
-          writing = writeLine(out, table.text.data() + table.offsets[k], table.offsets[k + 1] - table.offsets[k]);
+          writing = writeLine(out, table.text.data() + table.offsets[k],
+                              table.offsets[k + 1] - table.offsets[k]);
         }
       }
     } else {

@@ -30,8 +30,8 @@ PackedColumns zeroColumns(std::size_t rows, std::size_t events);
 
 // Sets the entry of row `row` (from 0) in column `column` (from 0) to 1.
 inline void setEntry(PackedColumns& columns, std::size_t row, std::size_t column) {
-  columns.bits[column * columns.words + row / PackedColumns::wordBits] |= PackedColumns::Word{1}
-                                                                         << (row % PackedColumns::wordBits);
+  columns.bits[column * columns.words + row / PackedColumns::wordBits] |=
+      PackedColumns::Word{1} << (row % PackedColumns::wordBits);
 }
 
 // The columns of `matrix`, whose rows are the outcomes; the number of events

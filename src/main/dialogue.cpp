@@ -90,10 +90,12 @@ int run(std::istream& in, std::ostream& out, std::ostream& err) {
         << " MB " << limit->source << '\n';
     return exitTooLarge;
   }
-  const auto density =
-      ask<std::int32_t>(askDensity, [](std::int32_t value) { return value >= 1; }, in, out, err);
-  const auto P = ask<double>(askP, [](double value) { return std::isfinite(value); }, in, out, err);
-  const auto m = ask<std::int32_t>(askM, [](std::int32_t) { return true; }, in, out, err);
+  const auto density = ask<std::int32_t>(
+      askDensity, [](std::int32_t value) { return value >= 1; }, in, out, err);
+  const auto P = ask<double>(
+      askP, [](double value) { return std::isfinite(value); }, in, out, err);
+  const auto m = ask<std::int32_t>(
+      askM, [](std::int32_t) { return true; }, in, out, err);
 
   std::srand(static_cast<unsigned>(std::time(nullptr)));
 

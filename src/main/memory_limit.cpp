@@ -56,7 +56,9 @@ std::optional<Hierarchy> findHierarchy(const fs::path& root, bool v2) {
     if (dash == std::string::npos) continue;
     std::istringstream left(line.substr(0, dash)), right(line.substr(dash + 3));
     std::string id, parent, device, group, point, type, source, options;
-    if (!(left >> id >> parent >> device >> group >> point) || !(right >> type >> source >> options)) continue;
+    if (!(left >> id >> parent >> device >> group >> point) ||
+        !(right >> type >> source >> options))
+      continue;
     if (v2 ? type == "cgroup2" : type == "cgroup" && listed(options, "memory")) {
       return Hierarchy{group, below(root, point)};
     }
@@ -72,7 +74,8 @@ std::optional<std::string> ownGroup(const fs::path& root, bool v2) {
     const std::size_t second = line.find(':', first + 1);
     if (first == std::string::npos || second == std::string::npos) continue;
     const std::string controllers = line.substr(first + 1, second - first - 1);
-    if (v2 ? line.compare(0, first, "0") == 0 && controllers.empty() : listed(controllers, "memory")) {
+    if (v2 ? line.compare(0, first, "0") == 0 && controllers.empty()
+           : listed(controllers, "memory")) {
       return line.substr(second + 1);
     }
   }

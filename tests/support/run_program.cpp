@@ -46,11 +46,17 @@ ProgramResult runProgram(const std::filesystem::path& dir, const std::string& in
     char buffer[65536];
     if (fds[0].revents != 0) {
       const ssize_t got = read(out[0], buffer, sizeof buffer);
-      if (got > 0) result.out.append(buffer, static_cast<std::size_t>(got)); else outOpen = false;
+      if (got > 0)
+        result.out.append(buffer, static_cast<std::size_t>(got));
+      else
+        outOpen = false;
     }
     if (fds[1].revents != 0) {
       const ssize_t got = read(err[0], buffer, sizeof buffer);
-      if (got > 0) result.err.append(buffer, static_cast<std::size_t>(got)); else errOpen = false;
+      if (got > 0)
+        result.err.append(buffer, static_cast<std::size_t>(got));
+      else
+        errOpen = false;
     }
     if (inFd >= 0 && fds[2].revents != 0) {
       const ssize_t put = write(inFd, input.data() + written, input.size() - written);

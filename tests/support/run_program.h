@@ -10,10 +10,10 @@ namespace testing_support {
 inline const char* programPath() { return INTERSECTIONS_EXE; }
 
 struct ProgramResult {
-  int exitStatus = -1;   // exit status, or -1 when killed by a signal
-  int signal = 0;        // the signal that ended it, or 0
-  std::string out;       // everything written to standard output
-  std::string err;       // everything written to standard error
+  int exitStatus = -1;  // exit status, or -1 when killed by a signal
+  int signal = 0;       // the signal that ended it, or 0
+  std::string out;      // everything written to standard output
+  std::string err;      // everything written to standard error
 };
 
 // Runs the executable in `dir` with `input` on standard input (then end of

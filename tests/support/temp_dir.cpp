@@ -10,7 +10,8 @@
 namespace testing_support {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "intersections-test-XXXXXX").string();
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / "intersections-test-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path = pattern;
 }
