@@ -294,6 +294,12 @@ ProbFile Reader::read() {
 
 }  // namespace
 
+mpq_class probabilityOfUnits(const mpz_class& units) {
+  mpq_class value(units, mpz_class(unitsPerOne));
+  value.canonicalize();
+  return value;
+}
+
 ProbFile readProbFile(int descriptor, const std::string& name, std::int32_t n) {
   if (n < 1) throw std::invalid_argument("readProbFile: n must be at least 1");
   return Reader(descriptor, name, n).read();

@@ -13,6 +13,9 @@ namespace intersections {
 // "0.062500000" is 62500000 units, and 1 is unitsPerOne.
 inline constexpr std::uint32_t unitsPerOne = 1000000000;
 
+// A whole number of units as the exact probability it stands for.
+mpq_class probabilityOfUnits(const mpz_class& units);
+
 // The sums over the lines of one order, the count of its lines among them.
 struct OrderTotals {
   mpz_class sum;  // of the values, in units

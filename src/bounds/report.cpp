@@ -14,9 +14,7 @@ constexpr int exactDecimals = 9;
 constexpr int boundDecimals = 12;
 
 std::string units(const mpz_class& value) {
-  mpq_class q(value, mpz_class(unitsPerOne));
-  q.canonicalize();
-  return formatFixed(q, exactDecimals, Rounding::nearest);
+  return formatFixed(probabilityOfUnits(value), exactDecimals, Rounding::nearest);
 }
 
 std::string lowerBound(const mpq_class& value) {
@@ -24,12 +22,6 @@ std::string lowerBound(const mpq_class& value) {
 }
 std::string upperBound(const mpq_class& value) {
   return formatFixed(value, boundDecimals, Rounding::up);
-}
-
-mpq_class probability(const mpz_class& units) {
-  mpq_class q(units, mpz_class(unitsPerOne));
-  q.canonicalize();
-  return q;
 }
 
 using Table = std::vector<std::vector<std::string>>;
@@ -98,7 +90,7 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
   Table margins{{"order", "bonferroni", "lower", "upper", "hunter_worsley", "de_caen"}};
   for (const OrderBounds& row : rows) {
     margins.push_back({std::to_string(row.order),
-                       margin(probability(row.bonferroni), row.order % 2 == 1),
+                       margin(probabilityOfUnits(row.bonferroni), row.order % 2 == 1),
                        margin(row.lower, false), margin(row.upper, true),
                        row.hunterWorsley ? margin(*row.hunterWorsley, true) : "-",
                        row.deCaen ? margin(*row.deCaen, false) : "-"});

@@ -249,9 +249,7 @@ mpq_class unionProbability(const Tableau& t, std::int32_t n) {
 // + v_n). Returns the union probability at the optimum, or nothing when no
 // point satisfies the rows.
 std::optional<mpq_class> addOrderAndOptimise(Tableau& t, std::int32_t n, std::int32_t order,
-                                             MomentInterval moment, int direction) {
-  moment.low.canonicalize();  // GMP's arithmetic needs canonical operands
-  moment.high.canonicalize();
+                                             const MomentInterval& moment, int direction) {
   if (const auto artificial = addOrder(t, n, order, moment)) {
     std::vector<int> cost(t.vars.size(), 0);
     cost[*artificial] = 1;
@@ -275,7 +273,9 @@ std::vector<UnionInterval> sharpUnionBounds(std::int32_t n,
   if (moments.size() > static_cast<std::size_t>(n)) {
     throw std::invalid_argument("sharpUnionBounds: more moments than events");
   }
-  for (MomentInterval moment : moments) {
+  // GMP's arithmetic needs canonical operands; the caller's may not be.
+  std::vector<MomentInterval> canonical = moments;
+  for (MomentInterval& moment : canonical) {
     moment.low.canonicalize();
     moment.high.canonicalize();
     if (moment.low > moment.high)
@@ -294,11 +294,11 @@ std::vector<UnionInterval> sharpUnionBounds(std::int32_t n,
   Tableau highest = lowest;
 
   std::vector<UnionInterval> result;
-  for (std::size_t k = 0; k < moments.size(); ++k) {
+  for (std::size_t k = 0; k < canonical.size(); ++k) {
     const auto order = static_cast<std::int32_t>(k + 1);
-    const std::optional<mpq_class> lower = addOrderAndOptimise(lowest, n, order, moments[k], 1);
+    const std::optional<mpq_class> lower = addOrderAndOptimise(lowest, n, order, canonical[k], 1);
     if (!lower) break;
-    const std::optional<mpq_class> upper = addOrderAndOptimise(highest, n, order, moments[k], -1);
+    const std::optional<mpq_class> upper = addOrderAndOptimise(highest, n, order, canonical[k], -1);
     if (!upper)
       throw std::logic_error("sharpUnionBounds: the two tableaux disagree on feasibility");
     result.push_back({*lower, *upper});

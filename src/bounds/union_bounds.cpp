@@ -9,18 +9,12 @@ namespace intersections {
 
 namespace {
 
-mpq_class probability(const mpz_class& units) {
-  mpq_class value(units, mpz_class(unitsPerOne));
-  value.canonicalize();
-  return value;
-}
-
 // The widest the true S_k can be: each line's value minus one unit, but not
 // below 0, to plus one unit, but not above 1.
 MomentInterval momentInterval(const OrderTotals& totals) {
   const mpz_class lowered = totals.sum - static_cast<unsigned long>(totals.lines - totals.zeros);
   const mpz_class raised = totals.sum + static_cast<unsigned long>(totals.lines - totals.ones);
-  return {probability(lowered), probability(raised)};
+  return {probabilityOfUnits(lowered), probabilityOfUnits(raised)};
 }
 
 }  // namespace
@@ -39,7 +33,7 @@ std::vector<OrderBounds> unionBounds(const ProbFile& file, std::int32_t n,
 
   std::optional<mpq_class> hunterWorsley, deCaenBound;
   if (file.orders.size() >= 2) {
-    hunterWorsley = probability(hunterWorsleyUnits(file.singles, file.pairs));
+    hunterWorsley = probabilityOfUnits(hunterWorsleyUnits(file.singles, file.pairs));
     deCaenBound = deCaen(file.singles, file.pairs);
     // Each is a bound for every space the values fit, as the sharp ones are:
     // if they cross, no space fits.
