@@ -14,9 +14,9 @@
 #include <sstream>
 #include <string>
 
-#include "bounds/prob_file.h"
-#include "bounds/report.h"
 #include "bounds/union_bounds.h"
+#include "union_bounds/prob_file.h"
+#include "union_bounds/report.h"
 
 namespace {
 
@@ -43,14 +43,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ProbFile file;
   try {
     file = readProbFile(descriptor, "prob.txt", n);
-    rows = unionBounds(file, n, "prob.txt");
+    rows = unionBounds(file.observations);
   } catch (const ProbFileError&) {
+    close(descriptor);
+    return 0;
+  } catch (const InconsistentValues&) {
     close(descriptor);
     return 0;
   }
   close(descriptor);
 
-  if (rows.empty() || rows.size() != file.orders.size()) __builtin_trap();
+  if (rows.empty() || rows.size() != file.observations.orders.size()) __builtin_trap();
   for (const OrderBounds& row : rows) {
     mpq_class lowest = row.lower, highest = row.upper;
     if (row.deCaen) lowest = std::max(lowest, *row.deCaen);

@@ -12,10 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "bounds/run_union_bounds.h"
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
 #include "support/temp_dir.h"
+#include "union_bounds/prob_file.h"
+#include "union_bounds/run_union_bounds.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
     ASSERT_GE(descriptor, 0);
     const ProbFile file = readProbFile(descriptor, "prob.txt", c.n);
     ::close(descriptor);
-    const std::vector<OrderBounds> rows = unionBounds(file, c.n, "prob.txt");
+    const std::vector<OrderBounds> rows = unionBounds(file.observations);
     ASSERT_EQ(rows.size(), static_cast<std::size_t>(c.m));
     for (const OrderBounds& row : rows) {
       EXPECT_LE(row.lower, P) << "order " << row.order;

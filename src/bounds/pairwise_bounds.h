@@ -2,26 +2,29 @@
 
 #include <gmpxx.h>
 
-#include <cstdint>
-#include <vector>
+#include "bounds/units.h"
 
 namespace intersections {
 
 // Bounds on the probability of the union from the individual probabilities
-// of orders 1 and 2, each known only to within one unit (10^-9) of its line:
-// a_i = P(A_i) in singles[i - 1], b_ij = P(A_i and A_j) in pairs, in the
-// order of the file ({1,2}, {1,3}, ..., {1,n}, {2,3}, ...), all in units.
-// lo(x) = max(0, x - 1) and up(x) = min(10^9, x + 1) bracket each true value.
+// of orders 1 and 2, each known only to lie in its interval: a_i = P(A_i) in
+// singles[i - 1], b_ij = P(A_i and A_j) in pairs, in the order of a run's
+// lines ({1,2}, {1,3}, ..., {1,n}, {2,3}, ...). Both are exact, and hold for
+// every choice of true values within the intervals. Throw
+// std::invalid_argument when there are not n(n - 1)/2 pairs for n singles.
 
-// Hunter and Worsley's upper bound, sum_i up(a_i) - W, where W is the weight
-// of a maximum spanning tree of the complete graph on the n events with edge
-// weights lo(b_ij). In units; exact.
-mpz_class hunterWorsleyUnits(const std::vector<std::uint32_t>& singles,
-                             const std::vector<std::uint32_t>& pairs);
+// Hunter and Worsley's upper bound, sum_i high(a_i) - W, where W is the
+// weight of a maximum spanning tree of the complete graph on the n events
+// with edge weights low(b_ij). The union is at most sum_i a_i minus the sum of
+// b_ij over the edges of any spanning tree; the highest a and the lowest b
+// make that largest, and the heaviest tree makes it smallest.
+mpq_class hunterWorsley(const IntervalList& singles, const IntervalList& pairs);
 
-// de Caen's lower bound, the sum over the i with lo(a_i) > 0 of
-// lo(a_i)^2 / (up(a_i) + sum_{j != i} up(b_ij)), as an exact probability.
-mpq_class deCaen(const std::vector<std::uint32_t>& singles,
-                 const std::vector<std::uint32_t>& pairs);
+// de Caen's lower bound, the sum over the i with low(a_i) > 0 of
+// low(a_i)^2 / (high(a_i) + sum_{j != i} high(b_ij)). Each term grows with
+// a_i in its numerator and falls with the sum in its denominator, which holds
+// a_i too; taking the low end above and the high end below keeps each term no
+// larger than its value at the true probabilities.
+mpq_class deCaen(const IntervalList& singles, const IntervalList& pairs);
 
 }  // namespace intersections

@@ -1,60 +1,54 @@
 #include "bounds/union_bounds.h"
 
-#include <algorithm>
+#include <stdexcept>
+#include <string>
 
 #include "bounds/pairwise_bounds.h"
 #include "bounds/sharp_bounds.h"
 
 namespace intersections {
 
-namespace {
+InconsistentValues::InconsistentValues(std::size_t firstOrders, std::int32_t n)
+    : std::runtime_error("the values of order" + std::string(firstOrders > 1 ? "s 1 to " : " ") +
+                         std::to_string(firstOrders) + " fit no probability space of " +
+                         std::to_string(n) + " events"),
+      orders(firstOrders) {}
 
-// The widest the true S_k can be: each line's value minus one unit, but not
-// below 0, to plus one unit, but not above 1.
-MomentInterval momentInterval(const OrderTotals& totals) {
-  const mpz_class lowered = totals.sum - static_cast<unsigned long>(totals.lines - totals.zeros);
-  const mpz_class raised = totals.sum + static_cast<unsigned long>(totals.lines - totals.ones);
-  return {probabilityOfUnits(lowered), probabilityOfUnits(raised)};
-}
-
-}  // namespace
-
-std::vector<OrderBounds> unionBounds(const ProbFile& file, std::int32_t n,
-                                     const std::string& name) {
-  auto inconsistent = [&](std::size_t orders) {
-    return ProbFileError(name + ": the values of order" + (orders > 1 ? "s 1 to " : " ") +
-                         std::to_string(orders) + " fit no probability space of " +
-                         std::to_string(n) + " events; is N right?");
-  };
+std::vector<OrderBounds> unionBounds(const Observations& seen) {
+  const std::int32_t n = seen.n;
   std::vector<MomentInterval> moments;
-  for (const OrderTotals& totals : file.orders) moments.push_back(momentInterval(totals));
+  for (const OrderSums& sums : seen.orders) {
+    moments.push_back({probabilityOfUnits(sums.low), probabilityOfUnits(sums.high)});
+  }
   const std::vector<UnionInterval> sharp = sharpUnionBounds(n, moments);
-  if (sharp.size() < moments.size()) throw inconsistent(sharp.size() + 1);
+  if (sharp.size() < moments.size()) throw InconsistentValues(sharp.size() + 1, n);
 
-  std::optional<mpq_class> hunterWorsley, deCaenBound;
-  if (file.orders.size() >= 2) {
-    hunterWorsley = probabilityOfUnits(hunterWorsleyUnits(file.singles, file.pairs));
-    deCaenBound = deCaen(file.singles, file.pairs);
+  std::optional<mpq_class> hunterWorsleyBound, deCaenBound;
+  if (seen.orders.size() >= 2) {
+    if (seen.lines.size() < 2) throw std::invalid_argument("unionBounds: the pairs were not kept");
+    hunterWorsleyBound = hunterWorsley(seen.lines[0], seen.lines[1]);
+    deCaenBound = deCaen(seen.lines[0], seen.lines[1]);
     // Each is a bound for every space the values fit, as the sharp ones are:
     // if they cross, no space fits.
     const UnionInterval& last = sharp.back();
-    if (*deCaenBound > *hunterWorsley || *deCaenBound > last.upper || last.lower > *hunterWorsley) {
-      throw inconsistent(sharp.size());
+    if (*deCaenBound > *hunterWorsleyBound || *deCaenBound > last.upper ||
+        last.lower > *hunterWorsleyBound) {
+      throw InconsistentValues(sharp.size(), n);
     }
   }
 
   std::vector<OrderBounds> rows;
   mpz_class bonferroni;
-  for (std::size_t k = 0; k < file.orders.size(); ++k) {
+  for (std::size_t k = 0; k < seen.orders.size(); ++k) {
     OrderBounds row;
     row.order = static_cast<std::int32_t>(k + 1);
-    row.moment = file.orders[k].sum;
+    row.moment = seen.orders[k].value;
     bonferroni += k % 2 == 0 ? row.moment : mpz_class(-row.moment);
     row.bonferroni = bonferroni;
     row.lower = sharp[k].lower;
     row.upper = sharp[k].upper;
     if (k >= 1) {
-      row.hunterWorsley = hunterWorsley;
+      row.hunterWorsley = hunterWorsleyBound;
       row.deCaen = deCaenBound;
     }
     rows.push_back(std::move(row));

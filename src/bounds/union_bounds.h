@@ -4,10 +4,10 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
+#include <stdexcept>
 #include <vector>
 
-#include "bounds/prob_file.h"
+#include "bounds/observations.h"
 
 namespace intersections {
 
@@ -17,15 +17,23 @@ struct OrderBounds {
   mpz_class moment;                        // S_k, the sum of the lines of order k, in units
   mpz_class bonferroni;                    // S_1 - S_2 + ... +- S_k, in units
   mpq_class lower;                         // the sharp bounds, over every choice of true values
-  mpq_class upper;                         // within one unit of each line
+  mpq_class upper;                         // within the intervals of the lines
   std::optional<mpq_class> hunterWorsley;  // from order 2 on
   std::optional<mpq_class> deCaen;         // from order 2 on
 };
 
-// The bounds of every complete order of `file`, a file of n events named
-// `name`. Throws ProbFileError when the values fit no probability space of n
-// events: the sharp bounds of some order have no solution, or the bounds of
-// orders 1 and 2 cross the sharp ones or each other.
-std::vector<OrderBounds> unionBounds(const ProbFile& file, std::int32_t n, const std::string& name);
+// Values that no probability space of n events has. The message says which:
+// "the values of orders 1 to 2 fit no probability space of 2 events".
+struct InconsistentValues : std::runtime_error {
+  InconsistentValues(std::size_t orders, std::int32_t n);
+  std::size_t orders;  // the first orders, counted from 1, that no space fits together
+};
+
+// The bounds of every order of `seen`, which must hold the lines of orders 1
+// and 2 when it has those orders. Throws InconsistentValues when the
+// values fit no probability space of seen.n events: the sharp bounds of some
+// order have no solution, or the bounds of orders 1 and 2 cross the sharp
+// ones or each other.
+std::vector<OrderBounds> unionBounds(const Observations& seen);
 
 }  // namespace intersections

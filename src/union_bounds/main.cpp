@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "bounds/run_union_bounds.h"
+#include "union_bounds/run_union_bounds.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);

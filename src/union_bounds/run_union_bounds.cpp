@@ -1,4 +1,4 @@
-#include "bounds/run_union_bounds.h"
+#include "union_bounds/run_union_bounds.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,10 +8,10 @@
 #include <new>
 #include <ostream>
 
-#include "bounds/command_line.h"
-#include "bounds/prob_file.h"
-#include "bounds/report.h"
 #include "bounds/union_bounds.h"
+#include "union_bounds/command_line.h"
+#include "union_bounds/prob_file.h"
+#include "union_bounds/report.h"
 
 #ifndef INTERSECTIONS_VERSION
 #define INTERSECTIONS_VERSION "unknown"
@@ -43,7 +43,13 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
       throw ProbFileError("cannot open " + name + ": " + std::strerror(errno));
   }
   const ProbFile file = readProbFile(input.descriptor, name, options.n);
-  const std::vector<OrderBounds> rows = unionBounds(file, options.n, name);
+  std::vector<OrderBounds> rows;
+  try {
+    rows = unionBounds(file.observations);
+  } catch (const InconsistentValues& error) {
+    err << "union-bounds: " << name << ": " << error.what() << "; is N right?\n";
+    return boundsBadFile;
+  }
 
   if (!file.shortfall.empty()) err << "union-bounds: " << file.shortfall << '\n';
   if (options.known) {

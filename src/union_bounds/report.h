@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bounds/union_bounds.h"
+#include "union_bounds/known_union.h"
 
 namespace intersections {
 
@@ -17,12 +18,6 @@ struct ReportHeader {
   std::string name;
   std::int32_t n = 0;
   std::uint64_t lines = 0;
-};
-
-// The known union probability, as the user gave it and as its exact value.
-struct KnownUnion {
-  std::string text;
-  mpq_class value;
 };
 
 // The header "order,S,bonferroni,lower,upper,hunter_worsley,de_caen" and one

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bounds/report.h"
+#include "union_bounds/known_union.h"
 
 namespace intersections {
 

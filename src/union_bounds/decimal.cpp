@@ -1,4 +1,4 @@
-#include "bounds/decimal.h"
+#include "union_bounds/decimal.h"
 
 #include <cstdlib>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "bounds/prob_file.h"
+#include "union_bounds/prob_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,15 +25,6 @@ constexpr std::size_t canonicalLength = 13;
 constexpr std::size_t longestLine = 4096;
 // Each scan adds at most 2^32 values of at most 10^9 in 64 bits.
 constexpr std::uint64_t linesPerScan = std::uint64_t{1} << 32;
-
-// The number of sets of k events out of n, or the largest 64-bit value when
-// there are more.
-std::uint64_t linesOfOrder(std::int32_t n, std::int32_t k) {
-  mpz_class count;
-  mpz_bin_uiui(count.get_mpz_t(), static_cast<unsigned long>(n), static_cast<unsigned long>(k));
-  if (mpz_sizeinbase(count.get_mpz_t(), 2) > 64) return std::numeric_limits<std::uint64_t>::max();
-  return mpz_get_ui(count.get_mpz_t());
-}
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -112,8 +103,12 @@ bool matchesNumber(const char* begin, const char* end, bool prefixOnly, Grammar&
 
 class Reader {
  public:
-  Reader(int descriptor, const std::string& name, std::int32_t n)
-      : descriptor_(descriptor), name_(name), n_(n), buffer_(bufferFor(descriptor)) {}
+  Reader(int descriptor, const std::string& name, std::int32_t n, std::int32_t keepOrders)
+      : descriptor_(descriptor),
+        name_(name),
+        n_(n),
+        keepOrders_(keepOrders),
+        buffer_(bufferFor(descriptor)) {}
 
   ProbFile read();
 
@@ -131,15 +126,16 @@ class Reader {
   int descriptor_;
   const std::string& name_;
   std::int32_t n_;
+  std::int32_t keepOrders_;
   std::vector<char> buffer_;
   std::size_t at_ = 0, filled_ = 0;
   bool endOfFile_ = false;
 
   ProbFile file_;
-  std::int32_t order_ = 1;                      // the order of the next line
-  std::uint64_t orderSize_ = 0;                 // lines of that order
-  OrderTotals current_;                         // its lines so far
-  std::vector<std::uint32_t>* kept_ = nullptr;  // where its values go, for orders 1 and 2
+  std::int32_t order_ = 1;        // the order of the next line
+  std::uint64_t orderSize_ = 0;   // lines of that order
+  OrderSums current_;             // its lines so far
+  IntervalList* kept_ = nullptr;  // where its lines go, for the orders kept
 };
 
 // Moves what is left to the front and reads more. False at the end of the file.
@@ -189,18 +185,17 @@ std::uint32_t Reader::parseSlowly(const char* begin, const char* newline,
 
 void Reader::startOrder() {
   orderSize_ = linesOfOrder(n_, order_);
-  current_ = OrderTotals{};
-  kept_ = order_ == 1 ? &file_.singles : order_ == 2 ? &file_.pairs : nullptr;
+  current_ = OrderSums{};
+  Observations& seen = file_.observations;
+  kept_ = nullptr;
+  if (order_ <= keepOrders_) kept_ = &seen.lines.emplace_back();
   if (kept_ != nullptr)
     kept_->reserve(static_cast<std::size_t>(std::min<std::uint64_t>(orderSize_, 1 << 20)));
 }
 
 void Reader::add(std::uint32_t value) {
-  current_.sum += value;
-  current_.zeros += value == 0;
-  current_.ones += value == unitsPerOne;
-  ++current_.lines;
-  if (kept_ != nullptr) kept_->push_back(value);
+  current_.add(value, oneUnitAround(value));
+  if (kept_ != nullptr) kept_->pushValue(value);
 }
 
 // Takes up to `limit` canonical lines from the buffer; stops early at any
@@ -216,26 +211,23 @@ std::uint64_t Reader::scan(std::uint64_t limit) {
     sum += static_cast<std::uint64_t>(value);
     zeros += value == 0;
     ones += value == unitsPerOne;
-    if constexpr (Keep) kept_->push_back(static_cast<std::uint32_t>(value));
+    if constexpr (Keep) kept_->pushValue(static_cast<std::uint32_t>(value));
     p += canonicalLength;
     ++count;
   }
   at_ = static_cast<std::size_t>(p - buffer_.data());
-  static_assert(sizeof(unsigned long) == sizeof sum,
-                "the sum of a scan is added as an unsigned long");
-  mpz_add_ui(current_.sum.get_mpz_t(), current_.sum.get_mpz_t(), static_cast<unsigned long>(sum));
-  current_.zeros += zeros;
-  current_.ones += ones;
-  current_.lines += count;
+  current_.addOneUnitLines(sum, count, zeros, ones);
   return count;
 }
 
 ProbFile Reader::read() {
+  file_.observations.n = n_;
+  std::vector<OrderSums>& orders = file_.observations.orders;
   startOrder();
   bool cutLine = false;  // the file ends in a line without its line end
   for (;;) {
     if (current_.lines == orderSize_) {
-      file_.orders.push_back(std::move(current_));
+      orders.push_back(std::move(current_));
       if (order_ == n_) {
         // Every set has had its line: anything more means n is wrong.
         if (at_ == filled_ && !refill()) break;
@@ -271,9 +263,9 @@ ProbFile Reader::read() {
     at_ = static_cast<std::size_t>(newline + 1 - buffer_.data());
   }
 
-  const std::size_t complete = file_.orders.size();
-  if (complete < 2) file_.pairs.clear();
-  if (complete < 1) file_.singles.clear();
+  const std::size_t complete = orders.size();
+  // The lines of the order cut short are no use.
+  if (file_.observations.lines.size() > complete) file_.observations.lines.resize(complete);
   std::string why;
   if (cutLine) why = "line " + std::to_string(file_.lines + 1) + " has no line end and is left out";
   if (complete < static_cast<std::size_t>(n_) && current_.lines > 0) {
@@ -294,15 +286,10 @@ ProbFile Reader::read() {
 
 }  // namespace
 
-mpq_class probabilityOfUnits(const mpz_class& units) {
-  mpq_class value(units, mpz_class(unitsPerOne));
-  value.canonicalize();
-  return value;
-}
-
-ProbFile readProbFile(int descriptor, const std::string& name, std::int32_t n) {
+ProbFile readProbFile(int descriptor, const std::string& name, std::int32_t n,
+                      std::int32_t keepOrders) {
   if (n < 1) throw std::invalid_argument("readProbFile: n must be at least 1");
-  return Reader(descriptor, name, n).read();
+  return Reader(descriptor, name, n, keepOrders).read();
 }
 
 }  // namespace intersections

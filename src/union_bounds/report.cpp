@@ -1,10 +1,11 @@
-#include "bounds/report.h"
+#include "union_bounds/report.h"
 
 #include <algorithm>
 #include <ostream>
 
-#include "bounds/decimal.h"
-#include "bounds/prob_file.h"
+#include "bounds/units.h"
+#include "union_bounds/columns.h"
+#include "union_bounds/decimal.h"
 
 namespace intersections {
 
@@ -15,13 +16,6 @@ constexpr int boundDecimals = 12;
 
 std::string units(const mpz_class& value) {
   return formatFixed(probabilityOfUnits(value), exactDecimals, Rounding::nearest);
-}
-
-std::string lowerBound(const mpq_class& value) {
-  return formatFixed(value, boundDecimals, Rounding::down);
-}
-std::string upperBound(const mpq_class& value) {
-  return formatFixed(value, boundDecimals, Rounding::up);
 }
 
 using Table = std::vector<std::vector<std::string>>;
@@ -43,19 +37,11 @@ void writeAligned(std::ostream& out, const Table& table) {
   }
 }
 
-const char* const columnNames[] = {"order",          "S",      "bonferroni", "lower", "upper",
-                                   "hunter_worsley", "de_caen"};
-
 }  // namespace
 
 void writeCsv(std::ostream& out, const std::vector<OrderBounds>& rows) {
-  out << "order,S,bonferroni,lower,upper,hunter_worsley,de_caen\n";
-  for (const OrderBounds& row : rows) {
-    out << row.order << ',' << units(row.moment) << ',' << units(row.bonferroni) << ','
-        << lowerBound(row.lower) << ',' << upperBound(row.upper) << ','
-        << (row.hunterWorsley ? upperBound(*row.hunterWorsley) : "") << ','
-        << (row.deCaen ? lowerBound(*row.deCaen) : "") << '\n';
-  }
+  out << csvHeader() << '\n';
+  for (const OrderBounds& row : rows) out << csvRow(row) << '\n';
 }
 
 void writeTable(std::ostream& out, const ReportHeader& header, const std::vector<OrderBounds>& rows,
@@ -64,12 +50,15 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
   out << header.name << ": n = " << header.n << ", " << header.lines << " line"
       << (header.lines == 1 ? "" : "s") << ", order" << (orders > 1 ? "s 1 to " : " ") << orders
       << " used\n\n";
-  Table table{std::vector<std::string>(std::begin(columnNames), std::end(columnNames))};
+  Table table{{"order", "S", "bonferroni"}};
+  for (const BoundColumn& column : boundColumns()) table[0].push_back(column.name);
   for (const OrderBounds& row : rows) {
-    table.push_back({std::to_string(row.order), units(row.moment), units(row.bonferroni),
-                     lowerBound(row.lower), upperBound(row.upper),
-                     row.hunterWorsley ? upperBound(*row.hunterWorsley) : "-",
-                     row.deCaen ? lowerBound(*row.deCaen) : "-"});
+    std::vector<std::string>& cells = table.emplace_back(std::vector<std::string>{
+        std::to_string(row.order), units(row.moment), units(row.bonferroni)});
+    for (const BoundColumn& column : boundColumns()) {
+      const auto value = column.value(row);
+      cells.push_back(value ? formatBound(column, *value) : "-");
+    }
   }
   writeAligned(out, table);
   out << "\nS: sum of the lines of the order; bonferroni: S_1 - S_2 + ... (an upper bound for odd "
@@ -87,13 +76,15 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
   };
   out << "\nmargin to P = " << known->text
       << ": how far each bound lies from P on its own side (negative: P lies outside it)\n\n";
-  Table margins{{"order", "bonferroni", "lower", "upper", "hunter_worsley", "de_caen"}};
+  Table margins{{"order", "bonferroni"}};
+  for (const BoundColumn& column : boundColumns()) margins[0].push_back(column.name);
   for (const OrderBounds& row : rows) {
-    margins.push_back({std::to_string(row.order),
-                       margin(probabilityOfUnits(row.bonferroni), row.order % 2 == 1),
-                       margin(row.lower, false), margin(row.upper, true),
-                       row.hunterWorsley ? margin(*row.hunterWorsley, true) : "-",
-                       row.deCaen ? margin(*row.deCaen, false) : "-"});
+    std::vector<std::string>& cells = margins.emplace_back(std::vector<std::string>{
+        std::to_string(row.order), margin(probabilityOfUnits(row.bonferroni), row.order % 2 == 1)});
+    for (const BoundColumn& column : boundColumns()) {
+      const auto value = column.value(row);
+      cells.push_back(value ? margin(*value, column.isUpper) : "-");
+    }
   }
   writeAligned(out, margins);
 }
@@ -101,18 +92,16 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
 std::vector<std::string> boundsMissed(const std::vector<OrderBounds>& rows,
                                       const KnownUnion& known) {
   std::vector<std::string> lines;
-  auto check = [&](const OrderBounds& row, const char* name, const mpq_class& bound, bool isUpper) {
-    const bool missed = isUpper ? known.value > bound : known.value < bound;
-    if (!missed) return;
-    lines.push_back("P = " + known.text + " lies " + (isUpper ? "above" : "below") + " the " +
-                    name + " bound of order " + std::to_string(row.order) + " (" +
-                    (isUpper ? upperBound(bound) : lowerBound(bound)) + ")");
-  };
   for (const OrderBounds& row : rows) {
-    check(row, "lower", row.lower, false);
-    check(row, "upper", row.upper, true);
-    if (row.hunterWorsley) check(row, "hunter_worsley", *row.hunterWorsley, true);
-    if (row.deCaen) check(row, "de_caen", *row.deCaen, false);
+    for (const BoundColumn& column : boundColumns()) {
+      const auto bound = column.value(row);
+      if (!bound) continue;
+      const bool missed = column.isUpper ? known.value > *bound : known.value < *bound;
+      if (!missed) continue;
+      lines.push_back("P = " + known.text + " lies " + (column.isUpper ? "above" : "below") +
+                      " the " + column.name + " bound of order " + std::to_string(row.order) +
+                      " (" + formatBound(column, *bound) + ")");
+    }
   }
   return lines;
 }

@@ -1,6 +1,6 @@
-#include "bounds/command_line.h"
+#include "union_bounds/command_line.h"
 
-#include "bounds/decimal.h"
+#include "union_bounds/decimal.h"
 
 namespace intersections {
 

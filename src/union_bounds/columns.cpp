@@ -1,0 +1,49 @@
+#include "union_bounds/columns.h"
+
+#include "bounds/units.h"
+#include "union_bounds/decimal.h"
+
+namespace intersections {
+
+namespace {
+
+constexpr int exactDecimals = 9;
+constexpr int boundDecimals = 12;
+
+std::string units(const mpz_class& value) {
+  return formatFixed(probabilityOfUnits(value), exactDecimals, Rounding::nearest);
+}
+
+}  // namespace
+
+const std::vector<BoundColumn>& boundColumns() {
+  static const std::vector<BoundColumn> columns{
+      {"lower", false, [](const OrderBounds& row) { return std::optional<mpq_class>(row.lower); }},
+      {"upper", true, [](const OrderBounds& row) { return std::optional<mpq_class>(row.upper); }},
+      {"hunter_worsley", true, [](const OrderBounds& row) { return row.hunterWorsley; }},
+      {"de_caen", false, [](const OrderBounds& row) { return row.deCaen; }},
+  };
+  return columns;
+}
+
+std::string formatBound(const BoundColumn& column, const mpq_class& value) {
+  return formatFixed(value, boundDecimals, column.isUpper ? Rounding::up : Rounding::down);
+}
+
+std::string csvHeader() {
+  std::string header = "order,S,bonferroni";
+  for (const BoundColumn& column : boundColumns()) header += std::string(",") + column.name;
+  return header;
+}
+
+std::string csvRow(const OrderBounds& row) {
+  std::string text =
+      std::to_string(row.order) + ',' + units(row.moment) + ',' + units(row.bonferroni);
+  for (const BoundColumn& column : boundColumns()) {
+    text += ',';
+    if (const auto value = column.value(row)) text += formatBound(column, *value);
+  }
+  return text;
+}
+
+}  // namespace intersections
