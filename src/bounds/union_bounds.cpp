@@ -14,7 +14,8 @@ InconsistentValues::InconsistentValues(std::size_t firstOrders, std::int32_t n)
                          std::to_string(n) + " events"),
       orders(firstOrders) {}
 
-std::vector<OrderBounds> unionBounds(const Observations& seen) {
+std::vector<OrderBounds> unionBounds(const Observations& seen, const BoundsRequest& request) {
+  if (request.atLeast != 1) throw std::invalid_argument("unionBounds: only the union so far");
   const std::int32_t n = seen.n;
   std::vector<MomentInterval> moments;
   for (const OrderSums& sums : seen.orders) {

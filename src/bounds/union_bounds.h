@@ -22,6 +22,12 @@ struct OrderBounds {
   std::optional<mpq_class> deCaen;         // from order 2 on
 };
 
+// What to compute besides the bounds that are always there.
+struct BoundsRequest {
+  // The event bounded: that at least this many of the n events occur (1: the union).
+  std::int32_t atLeast = 1;
+};
+
 // Values that no probability space of n events has. The message says which:
 // "the values of orders 1 to 2 fit no probability space of 2 events".
 struct InconsistentValues : std::runtime_error {
@@ -34,6 +40,6 @@ struct InconsistentValues : std::runtime_error {
 // values fit no probability space of seen.n events: the sharp bounds of some
 // order have no solution, or the bounds of orders 1 and 2 cross the sharp
 // ones or each other.
-std::vector<OrderBounds> unionBounds(const Observations& seen);
+std::vector<OrderBounds> unionBounds(const Observations& seen, const BoundsRequest& request = {});
 
 }  // namespace intersections
