@@ -234,6 +234,21 @@ TEST(CherryTree, TakesTheWorstEndOfEachLine) {
   EXPECT_EQ(wide.value, units(750000000));
 }
 
+TEST(CherryTree, OffersBothNewEdgesOfEachStep) {
+  // Four events of 0.5, b_01 = 0.4, b_02 = b_12 = 0.3, b_03 = 0, b_13 = b_23 =
+  // 0.2, no triple: 2 joins {0, 1} gaining 0.6, then 3 joins {1, 2}, a new
+  // edge, gaining 0.4: 2 - 0.4 - 0.6 - 0.4 = 0.6.
+  IntervalList singles, pairs;
+  for (int i = 0; i < 4; ++i) singles.push({500000000, 500000000});
+  for (const std::uint32_t b : {40, 30, 0, 30, 20, 20}) pairs.push({b * 10000000, b * 10000000});
+  const CherryBound bound =
+      cherryBound(singles, pairs, [](const Triple&) { return UnitInterval{}; });
+  EXPECT_EQ(bound.value, units(600000000));
+  ASSERT_EQ(bound.steps.size(), 2u);
+  EXPECT_EQ(bound.steps[1].event, 3u);
+  EXPECT_EQ(sortedTriple(bound.steps[1].edge[0], bound.steps[1].edge[1], 3), (Triple{1, 2, 3}));
+}
+
 TEST(Bonferroni, AtLeastRBoundsEveryCountOfEvents) {
   // At a space where exactly m events occur, S_j = C(m, j): the sum of orders
   // 1 to k is an upper bound on [m >= r] when k - r is even, a lower one

@@ -333,6 +333,18 @@ TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
        {"2", "FILE"},
        1,
        "FILE: the values of orders 1 to 2 fit no probability space of 2 events; is N right?"},
+      {"pairs only kat shows to fit no space (kat 0.8875 above hunter_worsley 0.85)",
+       "0.900000000\r\n0.400000000\r\n0.600000000\r\n0.350000000\r\n0.350000000\r\n0.700000000\r\n",
+       {"3", "FILE"},
+       1,
+       "FILE: the values of orders 1 to 2 fit no probability space of 3 events; is N right?"},
+      {"triples only cherry shows to fit no space (c_012 = 0 where a = b = 0.5)",
+       "0.500000000\r\n0.500000000\r\n0.500000000\r\n0.500000000\r\n0.500000000\r\n0.500000000\r\n"
+       "0.500000000\r\n0.500000000\r\n0.500000000\r\n0.500000000\r\n0.000000000\r\n0.666666667\r\n"
+       "0.666666667\r\n0.666666666\r\n",
+       {"4", "FILE"},
+       1,
+       "FILE: the values of orders 1 to 3 fit no probability space of 4 events; is N right?"},
       {"no such file", nullptr, {"2", "FILE"}, 1, "cannot open FILE: No such file or directory"},
       {"no N", nullptr, {}, 2, "N, the number of events, is missing; try 'union-bounds --help'"},
       {"N of 0",
