@@ -1,8 +1,12 @@
 // Reads arbitrary bytes as a probability file and computes its bounds: the
-// first byte chooses n from 1 to 8, the rest is the file. Either the reader
-// or the bounds refuse it with their error, or every lower bound printed is
-// at most every upper bound printed, all within [0, 1], and the CSV has a row
-// for each order.
+// first byte chooses n from 1 to 8 and the event bounded, at least r of the n
+// events with r from 1 (the union) to n; the rest is the file. Either the
+// reader or the bounds refuse it with their error, or the CSV has a row for
+// each order and the bounds hold together: every lower bound printed is at
+// most every upper bound printed, the sharp ones within [0, 1], kat at least
+// de_caen, cherry at most hunter_worsley, the union's own bounds only for the
+// union, and the lines of order 3 the cherry tree picks give the bound that
+// all of them give.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -11,9 +15,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <sstream>
 #include <string>
 
+#include "bounds/cherry_bound.h"
 #include "bounds/union_bounds.h"
 #include "union_bounds/prob_file.h"
 #include "union_bounds/report.h"
@@ -22,10 +28,25 @@ namespace {
 
 using namespace intersections;
 
-[[noreturn]] void fail(const char* what, std::int32_t n, const OrderBounds& row) {
-  std::fprintf(stderr, "fuzz_union_bounds: %s at order %d of n = %d: lower %s, upper %s\n", what,
-               row.order, n, row.lower.get_str().c_str(), row.upper.get_str().c_str());
+[[noreturn]] void fail(const char* what, std::int32_t n, std::int32_t r, const OrderBounds& row) {
+  std::fprintf(stderr, "fuzz_union_bounds: %s at order %d of n = %d, r = %d: lower %s, upper %s\n",
+               what, row.order, n, r, row.lower.get_str().c_str(), row.upper.get_str().c_str());
   __builtin_trap();
+}
+
+// The file's bounds, or nothing when it is refused.
+std::optional<std::vector<OrderBounds>> bounds(int descriptor, std::int32_t n, std::int32_t r,
+                                               std::int32_t keepOrders, ProbFile& file) {
+  lseek(descriptor, 0, SEEK_SET);
+  try {
+    file = readProbFile(descriptor, "prob.txt", n, keepOrders,
+                        keepOrders == 2 ? LinePicker(cherryLinePlaces) : LinePicker());
+    return unionBounds(file.observations, {r});
+  } catch (const ProbFileError&) {
+    return std::nullopt;
+  } catch (const InconsistentValues&) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -33,39 +54,44 @@ using namespace intersections;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::int32_t n = 1 + data[0] % 8;
+  const std::int32_t r = 1 + (data[0] / 8) % n;
   const int descriptor = memfd_create("prob.txt", MFD_CLOEXEC);
   if (descriptor < 0) __builtin_trap();
   if (size > 1 && write(descriptor, data + 1, size - 1) != static_cast<ssize_t>(size - 1))
     __builtin_trap();
-  lseek(descriptor, 0, SEEK_SET);
 
-  std::vector<OrderBounds> rows;
-  ProbFile file;
-  try {
-    file = readProbFile(descriptor, "prob.txt", n);
-    rows = unionBounds(file.observations);
-  } catch (const ProbFileError&) {
-    close(descriptor);
-    return 0;
-  } catch (const InconsistentValues&) {
-    close(descriptor);
-    return 0;
-  }
+  ProbFile file, full;
+  const auto rows = bounds(descriptor, n, r, r == 1 ? 2 : 0, file);
+  // All the lines of order 3 kept: the same verdict, and the same bounds.
+  const auto allRows = r == 1 ? bounds(descriptor, n, r, 3, full) : rows;
   close(descriptor);
+  if (rows.has_value() != allRows.has_value()) __builtin_trap();
+  if (!rows) return 0;
 
-  if (rows.empty() || rows.size() != file.observations.orders.size()) __builtin_trap();
-  for (const OrderBounds& row : rows) {
+  if (rows->empty() || rows->size() != file.observations.orders.size()) __builtin_trap();
+  for (std::size_t k = 0; k < rows->size(); ++k) {
+    const OrderBounds& row = (*rows)[k];
+    if (row.cherry != (*allRows)[k].cherry) fail("cherry differs with all lines", n, r, row);
     mpq_class lowest = row.lower, highest = row.upper;
-    if (row.deCaen) lowest = std::max(lowest, *row.deCaen);
-    if (row.hunterWorsley) highest = std::min(highest, *row.hunterWorsley);
-    if (lowest > highest) fail("crossing bounds", n, row);
-    if (row.lower < 0 || row.upper > 1) fail("bounds outside [0, 1]", n, row);
+    for (const auto& lower : {row.deCaen, row.kat}) {
+      if (lower) lowest = std::max(lowest, *lower);
+    }
+    for (const auto& upper : {row.hunterWorsley, row.cherry}) {
+      if (upper) highest = std::min(highest, *upper);
+    }
+    if (lowest > highest) fail("crossing bounds", n, r, row);
+    if (row.lower < 0 || row.upper > 1) fail("bounds outside [0, 1]", n, r, row);
+    if (row.kat && *row.kat < *row.deCaen) fail("kat below de_caen", n, r, row);
+    if (row.cherry && *row.cherry > *row.hunterWorsley)
+      fail("cherry above hunter_worsley", n, r, row);
+    const bool unionOnes = row.hunterWorsley || row.deCaen || row.kat || row.cherry;
+    if (unionOnes != (r == 1 && row.order >= 2)) fail("the union's bounds", n, r, row);
   }
   std::ostringstream csv, table;
-  writeCsv(csv, rows);
+  writeCsv(csv, *rows);
   const std::string text = csv.str();
-  if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) != rows.size() + 1)
+  if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) != rows->size() + 1)
     __builtin_trap();
-  writeTable(table, {"prob.txt", n, file.lines}, rows, KnownUnion{"0.5", mpq_class(1, 2)});
+  writeTable(table, {"prob.txt", n, file.lines, r}, *rows, KnownUnion{"0.5", mpq_class(1, 2)});
   return 0;
 }

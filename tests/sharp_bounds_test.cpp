@@ -1,5 +1,6 @@
-// The exact linear program against the closed forms for one and two moments
-// and against every basic solution of small programs.
+// The exact linear program against the closed forms for one, two and three
+// moments and against every basic solution of small programs, for the union
+// and for "at least r of the events".
 
 #include "bounds/sharp_bounds.h"
 
@@ -22,12 +23,16 @@ mpz_class choose(int j, int i) {
   return c;
 }
 
-// A random distribution of the number of events that occur, v_0..v_n.
-std::vector<mpq_class> randomDistribution(int n, std::mt19937& random) {
+// A random distribution of the number of events that occur, v_0..v_n, on
+// the counts j with support(j) (all of them by default).
+std::vector<mpq_class> randomDistribution(int n, std::mt19937& random,
+                                          bool (*support)(int j, int n) = nullptr) {
   std::vector<mpq_class> v(static_cast<std::size_t>(n) + 1);
   mpz_class total;
-  for (mpq_class& p : v) {
+  for (std::size_t j = 0; j < v.size(); ++j) {
+    mpq_class& p = v[j];
     p = random() % 4 == 0 ? 0 : random() % 1000;
+    if (support != nullptr && !support(static_cast<int>(j), n)) p = 0;
     total += p.get_num();
   }
   if (total == v[0].get_num()) {  // some probability that an event occurs
@@ -62,10 +67,64 @@ TEST(SharpUnionBounds, MatchClosedFormsForOneAndTwoExactMoments) {
   }
 }
 
-// The least and greatest union probability over all basic feasible solutions
-// of the standard form with a slack for each side of each interval, found by
-// solving every square subsystem; nothing when none is feasible.
-std::optional<UnionInterval> bruteForce(int n, const std::vector<MomentInterval>& moments) {
+mpz_class floorOf(const mpq_class& q) {
+  mpz_class f;
+  mpz_fdiv_q(f.get_mpz_t(), q.get_num_mpz_t(), q.get_den_mpz_t());
+  return f;
+}
+
+TEST(SharpUnionBounds, MatchBorosPrekopaForThreeExactMoments) {
+  // Distributions on all counts, and on the counts that make a floor's
+  // argument 0 (no count above 2: S_3 = 0; only 0, 1 and n: 2(n - 2) S_2 =
+  // 6 S_3) or a denominator vanish (only 0 and 1: S_2 = 0; only 0 and n:
+  // (n - 1) S_1 = 2 S_2).
+  bool (*const supports[])(int, int) = {
+      nullptr,
+      [](int j, int) { return j <= 2; },
+      [](int j, int n) { return j <= 1 || j == n; },
+      [](int j, int) { return j <= 1; },
+      [](int j, int n) { return j == 0 || j == n; },
+  };
+  std::mt19937 random(3);
+  int seen[4] = {};  // how often S_3 = 0, the lower floor's argument is 0, each denominator is 0
+  for (int trial = 0; trial < 400; ++trial) {
+    const int n = 3 + static_cast<int>(random() % 10);
+    const std::vector<mpq_class> v = randomDistribution(n, random, supports[trial % 5]);
+    const mpq_class s1 = moment(v, 1), s2 = moment(v, 2), s3 = moment(v, 3);
+    SCOPED_TRACE("n = " + std::to_string(n) + ", S = " + s1.get_str() + ", " + s2.get_str() + ", " +
+                 s3.get_str());
+    const std::vector<UnionInterval> bounds = sharpUnionBounds(n, {{s1, s1}, {s2, s2}, {s3, s3}});
+    ASSERT_EQ(bounds.size(), 3u);
+    // Boros and Prekopa (1989); without S_2 the union is S_1, without any
+    // count strictly between 0 and n it is S_1 / n.
+    mpq_class upper = s1;
+    seen[0] += s2 != 0 && s3 == 0;
+    seen[2] += s2 == 0;
+    if (s2 != 0) {
+      const mpq_class j = 2 + floorOf(3 * s3 / s2);
+      upper = s1 - 2 * (2 * j - 1) / (j * (j + 1)) * s2 + 6 / (j * (j + 1)) * s3;
+    }
+    EXPECT_EQ(bounds[2].upper, std::min(mpq_class(1), upper));
+    const mpq_class denominator = (n - 1) * s1 - 2 * s2;
+    mpq_class lower = s1 / n;
+    seen[1] += denominator != 0 && 2 * (n - 2) * s2 == 6 * s3;
+    seen[3] += denominator == 0;
+    if (denominator != 0) {
+      const mpq_class i = 1 + floorOf((2 * (n - 2) * s2 - 6 * s3) / denominator);
+      lower = (i + 2 * n - 1) / ((i + 1) * n) * s1 - 2 * (2 * i + n - 2) / (i * (i + 1) * n) * s2 +
+              6 / (i * (i + 1) * n) * s3;
+    }
+    EXPECT_EQ(bounds[2].lower, lower);
+  }
+  for (const int count : seen) EXPECT_GE(count, 20);
+}
+
+// The least and greatest probability of at least r events over all basic
+// feasible solutions of the standard form with a slack for each side of each
+// interval, found by solving every square subsystem; nothing when none is
+// feasible.
+std::optional<UnionInterval> bruteForce(int n, const std::vector<MomentInterval>& moments,
+                                        int atLeast) {
   const int k = static_cast<int>(moments.size());
   const int rows = 2 * k + 1, columns = n + 1 + 2 * k;
   // Column j < n + 1 is v_j; then the slack of each upper side, then of each lower one.
@@ -116,7 +175,7 @@ std::optional<UnionInterval> bruteForce(int n, const std::vector<MomentInterval>
     for (int r = 0; r < rows; ++r) {
       const mpq_class x = m[r][rows] / m[r][r];
       if (x < 0) feasible = false;
-      if (basis[r] >= 1 && basis[r] <= n) value += x;
+      if (basis[r] >= atLeast && basis[r] <= n) value += x;
     }
     if (!feasible) continue;
     if (!best) best = UnionInterval{value, value};
@@ -151,13 +210,15 @@ TEST(SharpUnionBounds, AgreeWithEveryBasicSolutionOfSmallPrograms) {
       if (low < 0) low = 0;
       moments.push_back({low, kind == 2 ? s : mpq_class(s + above)});
     }
+    // The union in every other trial, at least r of the n events in the rest.
+    const int r = trial % 2 == 0 ? 1 : 1 + (trial / 2) % n;
     SCOPED_TRACE("trial " + std::to_string(trial) + ", n = " + std::to_string(n) +
-                 ", k = " + std::to_string(k));
-    const std::vector<UnionInterval> exact = sharpUnionBounds(n, moments);
+                 ", k = " + std::to_string(k) + ", r = " + std::to_string(r));
+    const std::vector<UnionInterval> exact = sharpUnionBounds(n, moments, r);
     // Each order against the brute force of its own prefix of moments.
     for (int order = 1; order <= k; ++order) {
       const std::vector<MomentInterval> prefix(moments.begin(), moments.begin() + order);
-      const std::optional<UnionInterval> expected = bruteForce(n, prefix);
+      const std::optional<UnionInterval> expected = bruteForce(n, prefix, r);
       if (!expected) {
         EXPECT_EQ(exact.size(), static_cast<std::size_t>(order - 1))
             << "order " << order << " has no solution";

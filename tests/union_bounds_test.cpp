@@ -7,11 +7,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bounds/cherry_bound.h"
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
 #include "support/temp_dir.h"
@@ -35,6 +38,17 @@ Outcome run(const std::vector<std::string>& args) {
   return {status, out.str(), err.str()};
 }
 
+// Reads `path` as the program does for the union: orders 1 and 2 in full,
+// of order 3 the lines the cherry tree may read (or, with keepOrders 3, all).
+ProbFile readFile(const std::string& path, std::int32_t n, std::int32_t keepOrders = 2) {
+  const int descriptor = ::open(path.c_str(), O_RDONLY);
+  if (descriptor < 0) throw std::runtime_error("cannot open " + path);
+  ProbFile file = readProbFile(descriptor, "prob.txt", n, keepOrders,
+                               keepOrders == 2 ? LinePicker(cherryLinePlaces) : LinePicker());
+  ::close(descriptor);
+  return file;
+}
+
 TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
   struct Case {
     std::int32_t n, density;
@@ -43,33 +57,60 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
     unsigned seed;
   };
   const Case cases[] = {
-      {1, 50, 0.3, 1, 1},    {2, 100, 1.0, 2, 2},  {4, 30, 0.8, 4, 3}, {6, 50, 1.0, 6, 4},
-      {8, 10, 0.37, 8, 5},   {10, 70, 0.9, 10, 6}, {12, 5, 0.5, 3, 7}, {9, 100, 0.6, 9, 8},
-      {14, 20, 0.75, 14, 9}, {40, 3, 0.99, 2, 10},
+      {1, 50, 0.3, 1, 1},    {2, 100, 1.0, 2, 2},  {4, 30, 0.8, 4, 3},   {6, 50, 1.0, 6, 4},
+      {8, 10, 0.37, 8, 5},   {10, 70, 0.9, 10, 6}, {12, 5, 0.5, 3, 7},   {9, 100, 0.6, 9, 8},
+      {14, 20, 0.75, 14, 9}, {40, 3, 0.99, 2, 10}, {30, 10, 0.5, 3, 11}, {25, 40, 0.9, 4, 12},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("n = " + std::to_string(c.n) + ", density " + std::to_string(c.density) +
                  ", m = " + std::to_string(c.m));
     std::srand(c.seed);
     const DoubleSequence weights = makeWeights(c.n, c.P);
+    const EventMatrix matrix = generateEventMatrix(c.n, c.density);
     TempDir dir;
     const std::string path = (dir.path / "prob.txt").string();
-    writeIntersectionProbabilitiesTo(path, c.m, weights, generateEventMatrix(c.n, c.density));
-    // Every outcome has an event, so the union has all the weight.
-    const mpq_class P = mpq_class(weights.front()) * static_cast<long>(weights.size());
+    writeIntersectionProbabilitiesTo(path, c.m, weights, matrix);
+    // Every outcome has an event, so the union has all the weight; at least
+    // r events occur in the rows with r ones or more.
+    const mpq_class weight(weights.front());
+    std::vector<mpq_class> atLeast(static_cast<std::size_t>(c.n) + 2);
+    for (const IntSequence& row : matrix) {
+      const auto events = static_cast<std::size_t>(std::count(row.begin(), row.end(), 1));
+      for (std::size_t r = 1; r <= events; ++r) atLeast[r] += weight;
+    }
+    const mpq_class& P = atLeast[1];
 
-    const int descriptor = ::open(path.c_str(), O_RDONLY);
-    ASSERT_GE(descriptor, 0);
-    const ProbFile file = readProbFile(descriptor, "prob.txt", c.n);
-    ::close(descriptor);
+    const ProbFile file = readFile(path, c.n);
     const std::vector<OrderBounds> rows = unionBounds(file.observations);
     ASSERT_EQ(rows.size(), static_cast<std::size_t>(c.m));
     for (const OrderBounds& row : rows) {
       EXPECT_LE(row.lower, P) << "order " << row.order;
       EXPECT_GE(row.upper, P) << "order " << row.order;
+      EXPECT_EQ(row.cherry.has_value(), row.order >= 3) << "order " << row.order;
       if (row.order == 1) continue;
       EXPECT_LE(*row.deCaen, P) << "order " << row.order;
       EXPECT_GE(*row.hunterWorsley, P) << "order " << row.order;
+      EXPECT_LE(*row.kat, P) << "order " << row.order;
+      EXPECT_GE(*row.kat, *row.deCaen) << "order " << row.order;
+      if (row.order == 2) continue;
+      EXPECT_GE(*row.cherry, P) << "order " << row.order;
+      EXPECT_LE(*row.cherry, *row.hunterWorsley) << "order " << row.order;
+    }
+    if (c.m >= 3) {
+      // The lines picked give the bound that all the lines of order 3 give.
+      const std::size_t most =
+          static_cast<std::size_t>(c.n) * cherryPartners * (cherryPartners - 1) / 2;
+      EXPECT_LE(file.observations.picked.size(), std::min<std::size_t>(most, linesOfOrder(c.n, 3)));
+      EXPECT_EQ(*unionBounds(readFile(path, c.n, 3).observations).back().cherry,
+                *rows.back().cherry);
+      // And so do they when every line takes the reader's slow path ("00.5...").
+      std::string slow;
+      for (const char ch : testing_support::readFile(path))
+        slow += slow.empty() || slow.back() == '\n' ? std::string("0") + ch : std::string(1, ch);
+      const std::string slowPath = (dir.path / "slow.txt").string();
+      writeFile(slowPath, slow);
+      EXPECT_EQ(*unionBounds(readFile(slowPath, c.n).observations).back().cherry,
+                *rows.back().cherry);
     }
     if (c.m == c.n) {
       // All orders pin the union down to the rounding of the 2^n - 1 lines.
@@ -77,37 +118,174 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
       EXPECT_LE(P - rows.back().lower, slack);
       EXPECT_LE(rows.back().upper - P, slack);
     }
+    // At least r of the events, for every r: the sharp bounds hold, and only they.
+    for (std::int32_t r = 2; r <= c.n; ++r) {
+      for (const OrderBounds& row : unionBounds(file.observations, {r})) {
+        EXPECT_LE(row.lower, atLeast[r]) << "r = " << r << ", order " << row.order;
+        EXPECT_GE(row.upper, atLeast[r]) << "r = " << r << ", order " << row.order;
+        EXPECT_FALSE(row.hunterWorsley || row.deCaen || row.kat || row.cherry);
+      }
+    }
   }
 }
 
-TEST(UnionBounds, CsvOfASmallFileWorkedOutByHand) {
-  // a_1 = 1/2, a_2 = 1/4, b_12 = 1/8, each true value within 10^-9 of these:
-  // order 1: lower (S_1 - 2e-9)/2, upper S_1 + 2e-9; order 2: v_2 = S_2, so
-  // the union v_1 + v_2 = S_1 - S_2 to within 3e-9, and Hunter-Worsley gives
-  // the same upper bound; de Caen 0.499999999^2/0.625000002 +
-  // 0.249999999^2/0.375000002 = 0.56666666156444...
+TEST(ProbFile, PicksTheLinesAskedForOnceTheNextOrderBegins) {
+  // Four events: orders of 4 and 6 lines, then order 3 of 4 lines, asked for
+  // at places 0 and 3 (the last in the slow form "00.x").
+  std::string lines;
+  for (int i = 1; i <= 10; ++i)
+    lines += (i < 10 ? "0.0" : "0.") + std::to_string(i) + "0000000\r\n";
+  const std::string third = "0.001000000\r\n0.002000000\r\n0.003000000\r\n00.004000000\r\n";
+  struct Case {
+    std::string content;
+    int calls;                          // of the picker
+    std::vector<std::uint32_t> picked;  // in units
+  };
+  const Case cases[] = {
+      {lines + third, 1, {1000000, 4000000}},
+      {lines, 0, {}},                        // no order 3: nothing asked
+      {lines + third.substr(0, 26), 1, {}},  // order 3 cut short: nothing kept
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.content);
+    TempDir dir;
+    const std::string path = (dir.path / "prob.txt").string();
+    writeFile(path, c.content);
+    int calls = 0;
+    const int descriptor = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(descriptor, 0);
+    const ProbFile file = readProbFile(descriptor, "prob.txt", 4, 2, [&](const Observations& seen) {
+      ++calls;
+      EXPECT_EQ(seen.lines.size(), 2u);
+      return std::vector<std::uint64_t>{0, 3};
+    });
+    ::close(descriptor);
+    EXPECT_EQ(calls, c.calls);
+    std::vector<std::uint32_t> picked;
+    for (std::size_t t = 0; t < file.observations.picked.size(); ++t)
+      picked.push_back(file.observations.picked[t].low + 1);
+    EXPECT_EQ(picked, c.picked);
+    EXPECT_EQ(file.observations.pickedPlaces.size(), c.picked.size());
+  }
+}
+
+TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
+  struct Case {
+    const char* content;
+    std::vector<std::string> args;  // before the file
+    std::string csv;
+  };
+  const Case cases[] = {
+      // a_1 = 1/2, a_2 = 1/4, b_12 = 1/8, each true value within 10^-9 of
+      // these: order 1: lower (S_1 - 2e-9)/2, upper S_1 + 2e-9; order 2: v_2 =
+      // S_2, so the union v_1 + v_2 = S_1 - S_2 to within 3e-9, and
+      // Hunter-Worsley gives the same upper bound; de Caen 0.499999999^2 /
+      // 0.625000002 + 0.249999999^2 / 0.375000002 = 0.56666666156444...;
+      // Kuai-Alajaji-Takahara with t = 1 for both: (2 0.499999999 -
+      // 0.125000001)/2 + (2 0.249999999 - 0.125000001)/2 = 0.624999997.
+      {"0.500000000\r\n0.250000000\r\n0.125000000\r\n",
+       {"2"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
+       "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,,,\n"
+       "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564,"
+       "0.624999997000,\n"},
+      // a = 0.4, 0.3, 0.5, b_01 = 0.2, b_02 = 0.3, b_12 = 0.15, c = 0.1, union
+      // 0.65. Order 3 fixes the union to S_1 - S_2 + S_3 within 7e-9.
+      // Hunter-Worsley: 1.200000003 - 0.299999999 - 0.199999999. Kuai-Alajaji-
+      // Takahara, t = 2, 2, 1: (4 0.399999999 - 0.500000002)/6 + (4 0.299999999
+      // - 0.350000002)/6 + (2 0.499999999 - 0.450000002)/2 = 0.599999996. The
+      // cherry tree: {0, 2}, then 1 gaining 0.199999999 + 0.149999999 -
+      // 0.100000001, so 1.200000003 - 0.299999999 - 0.249999997.
+      {"0.400000000\r\n0.300000000\r\n0.500000000\r\n0.200000000\r\n0.300000000\r\n0.150000000\r\n"
+       "0.100000000\r\n",
+       {"3"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
+       "1,1.200000000,1.200000000,0.399999999000,1.000000000000,,,,\n"
+       "2,0.650000000,0.550000000,0.583333330333,0.766666671667,0.700000005000,0.579397206048,"
+       "0.599999996000,\n"
+       "3,0.100000000,0.650000000,0.649999993000,0.650000007000,0.700000005000,0.579397206048,"
+       "0.599999996000,0.650000007000\n"},
+      // At least 2 of them: 0, S_2 and S_2 - 2 S_3 as the Bonferroni-type sums.
+      // Order 1: v_3 >= (1.199999997 - 1)/2 at least, v_2 <= 1.200000003/2 at
+      // most; order 2: the vertices of the program give 0.649999997/3 and
+      // 1.750000009/3; order 3 fixes v_2 + v_3 = S_2 - 2 S_3 within 5e-9.
+      {"0.400000000\r\n0.300000000\r\n0.500000000\r\n0.200000000\r\n0.300000000\r\n0.150000000\r\n"
+       "0.100000000\r\n",
+       {"--at-least", "2", "3"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
+       "1,1.200000000,0.000000000,0.099999998500,0.600000001500,,,,\n"
+       "2,0.650000000,0.650000000,0.216666665666,0.583333336334,,,,\n"
+       "3,0.100000000,0.450000000,0.449999995000,0.450000005000,,,,\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.csv);
+    TempDir dir;
+    const std::string path = (dir.path / "prob.txt").string();
+    writeFile(path, c.content);
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), "--csv");
+    args.push_back(path);
+    const Outcome result = run(args);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, c.csv);
+  }
+}
+
+TEST(UnionBounds, WarnsOfEachBoundThatTheKnownProbabilityMisses) {
   TempDir dir;
   const std::string path = (dir.path / "two.txt").string();
   writeFile(path, "0.500000000\r\n0.250000000\r\n0.125000000\r\n");
-  const Outcome result = run({"--csv", "2", path});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(
-      result.out,
-      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen\n"
-      "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,\n"
-      "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564\n");
-
   // A known union probability above every upper bound: a warning for each.
   const Outcome warned = run({"--union", "0.9", "--csv", "2", path});
   EXPECT_EQ(warned.status, 0);
-  EXPECT_EQ(warned.out, result.out);
   EXPECT_EQ(
       warned.err,
       "union-bounds: warning: P = 0.9 lies above the upper bound of order 1 (0.750000002000)\n"
       "union-bounds: warning: P = 0.9 lies above the upper bound of order 2 (0.625000003000)\n"
       "union-bounds: warning: P = 0.9 lies above the hunter_worsley bound of order 2 "
       "(0.625000003000)\n");
+  // Below every lower bound of order 2, kat's among them.
+  const Outcome below = run({"--union", "0.6", "--csv", "2", path});
+  EXPECT_EQ(
+      below.err,
+      "union-bounds: warning: P = 0.6 lies below the lower bound of order 2 (0.624999997000)\n"
+      "union-bounds: warning: P = 0.6 lies below the kat bound of order 2 (0.624999997000)\n");
+}
+
+TEST(UnionBounds, TableForAtLeastRLeavesOutTheUnionsOwnBounds) {
+  TempDir dir;
+  const std::string path = (dir.path / "prob.txt").string();
+  writeFile(
+      path,
+      "0.400000000\r\n0.300000000\r\n0.500000000\r\n0.200000000\r\n0.300000000\r\n0.150000000\r\n"
+      "0.100000000\r\n");
+  const Outcome result = run({"--at-least=2", "--union", "0.45", "3", path});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out, path +
+                            ": n = 3, 7 lines, orders 1 to 3 used; bounds on the probability that "
+                            "at least 2 of the 3 events occur\n"
+                            "\n"
+                            "order            S   bonferroni           lower           upper\n"
+                            "    1  1.200000000  0.000000000  0.099999998500  0.600000001500\n"
+                            "    2  0.650000000  0.650000000  0.216666665666  0.583333336334\n"
+                            "    3  0.100000000  0.450000000  0.449999995000  0.450000005000\n"
+                            "\n"
+                            "S: sum of the lines of the order; bonferroni: the sum over j = 2..k "
+                            "of (-1)^(j-2) C(j-1, 1) S_j (an upper bound\n"
+                            "when k - 2 is even, a lower one when it is odd or k < 2, from the "
+                            "rounded lines); lower, upper: the sharp bounds\n"
+                            "given orders 1 to k. Every bound but bonferroni holds whatever the "
+                            "rounding of the lines.\n"
+                            "\n"
+                            "margin to P = 0.45: how far each bound lies from P on its own side "
+                            "(negative: P lies outside it)\n"
+                            "\n"
+                            "order      bonferroni           lower           upper\n"
+                            "    1  0.450000000000  0.350000001500  0.150000001500\n"
+                            "    2  0.200000000000  0.233333334333  0.133333336333\n"
+                            "    3  0.000000000000  0.000000005000  0.000000005000\n");
 }
 
 TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
@@ -155,6 +333,18 @@ TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
        {"2", "FILE"},
        1,
        "FILE: the values of orders 1 to 2 fit no probability space of 2 events; is N right?"},
+      {"pairs only kat shows to fit no space (kat 0.8875 above hunter_worsley 0.85)",
+       "0.900000000\r\n0.400000000\r\n0.600000000\r\n0.350000000\r\n0.350000000\r\n0.700000000\r\n",
+       {"3", "FILE"},
+       1,
+       "FILE: the values of orders 1 to 2 fit no probability space of 3 events; is N right?"},
+      {"triples only cherry shows to fit no space (c_012 = 0 where a = b = 0.5)",
+       "0.500000000\r\n0.500000000\r\n0.500000000\r\n0.500000000\r\n0.500000000\r\n0.500000000\r\n"
+       "0.500000000\r\n0.500000000\r\n0.500000000\r\n0.500000000\r\n0.000000000\r\n0.666666667\r\n"
+       "0.666666667\r\n0.666666666\r\n",
+       {"4", "FILE"},
+       1,
+       "FILE: the values of orders 1 to 3 fit no probability space of 4 events; is N right?"},
       {"no such file", nullptr, {"2", "FILE"}, 1, "cannot open FILE: No such file or directory"},
       {"no N", nullptr, {}, 2, "N, the number of events, is missing; try 'union-bounds --help'"},
       {"N of 0",
@@ -167,6 +357,22 @@ TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
        {"--union=1.5", "2"},
        2,
        "--union takes a probability, a decimal number from 0 to 1, not \"1.5\"; try 'union-bounds "
+       "--help'"},
+      {"R above N",
+       nullptr,
+       {"--at-least", "3", "2"},
+       2,
+       "--at-least takes a whole number R from 1 to N, not \"3\"; try 'union-bounds --help'"},
+      {"R of 0",
+       nullptr,
+       {"--at-least=0", "2"},
+       2,
+       "--at-least takes a whole number R from 1 to N, not \"0\"; try 'union-bounds --help'"},
+      {"no R",
+       nullptr,
+       {"2", "--at-least"},
+       2,
+       "--at-least needs a value, the number R of events that must occur; try 'union-bounds "
        "--help'"},
       {"an unknown option",
        nullptr,

@@ -2,6 +2,7 @@
 
 #include <gmpxx.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -35,6 +36,11 @@ struct Observations {
   std::int32_t n = 0;
   std::vector<OrderSums> orders;    // orders[k - 1] is order k; every order is complete
   std::vector<IntervalList> lines;  // lines[k - 1]: the lines of order k, for the orders kept
+  // Some lines of order lines.size() + 1, the first order not kept in full,
+  // when that order is complete: picked[t] is the line at place
+  // pickedPlaces[t] within the order (counted from 0), places ascending.
+  std::vector<std::uint64_t> pickedPlaces;
+  IntervalList picked;
 };
 
 // The number of sets of k events out of n, C(n, k), or the largest 64-bit

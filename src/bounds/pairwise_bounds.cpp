@@ -19,6 +19,25 @@ void checkSizes(std::size_t n, const IntervalList& pairs) {
   }
 }
 
+// For each i, high(a_i) + sum_{j != i} high(b_ij), from one pass over the pairs.
+std::vector<std::uint64_t> highBetas(const IntervalList& singles, const IntervalList& pairs) {
+  const std::size_t n = singles.size();
+  checkSizes(n, pairs);
+  std::vector<std::uint64_t> betas(n);
+  for (std::size_t i = 0; i < n; ++i) betas[i] = singles.high(i);
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t j = i + 1; j < n; ++j, ++at) {
+      const std::uint32_t b = pairs.high(at);
+      betas[i] += b;
+      betas[j] += b;
+    }
+  }
+  return betas;
+}
+
+mpz_class whole(std::uint64_t value) { return mpz_class(static_cast<unsigned long>(value)); }
+
 }  // namespace
 
 mpq_class hunterWorsley(const IntervalList& singles, const IntervalList& pairs) {
@@ -48,26 +67,43 @@ mpq_class hunterWorsley(const IntervalList& singles, const IntervalList& pairs) 
 }
 
 mpq_class deCaen(const IntervalList& singles, const IntervalList& pairs) {
-  const std::size_t n = singles.size();
-  checkSizes(n, pairs);
-  // denominators[i] = high(a_i) + sum_{j != i} high(b_ij), from one pass over the pairs.
-  std::vector<std::uint64_t> denominators(n);
-  for (std::size_t i = 0; i < n; ++i) denominators[i] = singles.high(i);
-  std::size_t at = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    for (std::size_t j = i + 1; j < n; ++j, ++at) {
-      const std::uint32_t b = pairs.high(at);
-      denominators[i] += b;
-      denominators[j] += b;
-    }
-  }
+  const std::vector<std::uint64_t> denominators = highBetas(singles, pairs);
   mpq_class bound;
-  for (std::size_t i = 0; i < n; ++i) {
+  for (std::size_t i = 0; i < singles.size(); ++i) {
     const std::uint64_t a = singles.low(i);
     if (a == 0) continue;
     // In units: a^2 / denominator units, that is a^2 / (denominator * 10^9).
-    mpq_class term(mpz_class(static_cast<unsigned long>(a)) * static_cast<unsigned long>(a),
-                   mpz_class(static_cast<unsigned long>(denominators[i])) * unitsPerOne);
+    mpq_class term(whole(a) * whole(a), whole(denominators[i]) * unitsPerOne);
+    term.canonicalize();
+    bound += term;
+  }
+  return bound;
+}
+
+// Why the low end of a_i and the high ends of the b_ij give a lower bound.
+// Write a = a_i, s = sum_{j != i} b_ij, beta = a + s, x = beta / a >= 1 and
+// t = floor(x) = 1 + floor(s / a). On the piece t <= x < t + 1 the broken
+// line is g(x) = ((2t + 1) - x) / (t (t + 1)), so the term is
+//   a g(x) = (2 t a - s) / (t (t + 1)),
+// which grows with a (slope 2 / (t + 1)) and falls with s (slope
+// -1 / (t (t + 1))) while t stays. Where t steps up (s / a reaches a whole
+// number t) both pieces give a / (t + 1): the term is continuous, so it
+// grows with a and falls with s over the whole range, and it tends to 0 with
+// a. Each a_i is in term i alone and each b_ij adds to s_i and s_j only, so
+// one corner of the box, every a_i low and every b_ij high, makes every term
+// as small as it gets at once: the sum there is at most the sum at the true
+// values, which is at most the union.
+mpq_class kuaiAlajajiTakahara(const IntervalList& singles, const IntervalList& pairs) {
+  const std::vector<std::uint64_t> betas = highBetas(singles, pairs);
+  mpq_class bound;
+  for (std::size_t i = 0; i < singles.size(); ++i) {
+    const std::uint64_t a = singles.low(i);
+    if (a == 0) continue;
+    // betas[i] holds high(a_i); s is the rest.
+    const std::uint64_t s = betas[i] - singles.high(i);
+    const std::uint64_t t = 1 + s / a;
+    // In units: (2ta - s) / (t (t + 1)); 2ta <= 2(a + s) stays far below 2^64.
+    mpq_class term(whole(2 * t * a - s), whole(t) * whole(t + 1) * unitsPerOne);
     term.canonicalize();
     bound += term;
   }

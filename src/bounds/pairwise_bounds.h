@@ -27,4 +27,11 @@ mpq_class hunterWorsley(const IntervalList& singles, const IntervalList& pairs);
 // larger than its value at the true probabilities.
 mpq_class deCaen(const IntervalList& singles, const IntervalList& pairs);
 
+// Kuai, Alajaji and Takahara's lower bound, never below de Caen's: with
+// beta_i = a_i + sum_{j != i} b_ij and t_i = floor(beta_i / a_i), the sum over
+// the i with low(a_i) > 0 of a_i g(beta_i / a_i), where g is the broken line
+// through the points (t, 1/t) of 1/x at the whole numbers (de Caen's term is
+// a_i / (beta_i / a_i), and g >= 1/x), taken at low(a_i) and high(b_ij).
+mpq_class kuaiAlajajiTakahara(const IntervalList& singles, const IntervalList& pairs);
+
 }  // namespace intersections

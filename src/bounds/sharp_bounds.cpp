@@ -239,17 +239,19 @@ std::optional<std::size_t> addOrder(Tableau& t, std::int32_t n, std::int32_t i,
   return artificial;
 }
 
-mpq_class unionProbability(const Tableau& t, std::int32_t n) {
+// v_atLeast + ... + v_n at the current point.
+mpq_class eventProbability(const Tableau& t, std::int32_t n, std::int32_t atLeast) {
   mpq_class sum;
-  for (std::int32_t j = 1; j <= n; ++j) sum += t.vars[static_cast<std::size_t>(j)].value;
+  for (std::int32_t j = atLeast; j <= n; ++j) sum += t.vars[static_cast<std::size_t>(j)].value;
   return sum;
 }
 
-// Adds the row of the next order to `t` and minimises direction * (v_1 + ...
-// + v_n). Returns the union probability at the optimum, or nothing when no
-// point satisfies the rows.
+// Adds the row of the next order to `t` and minimises direction *
+// (v_atLeast + ... + v_n). Returns that probability at the optimum, or
+// nothing when no point satisfies the rows.
 std::optional<mpq_class> addOrderAndOptimise(Tableau& t, std::int32_t n, std::int32_t order,
-                                             const MomentInterval& moment, int direction) {
+                                             const MomentInterval& moment, int direction,
+                                             std::int32_t atLeast) {
   if (const auto artificial = addOrder(t, n, order, moment)) {
     std::vector<int> cost(t.vars.size(), 0);
     cost[*artificial] = 1;
@@ -260,16 +262,19 @@ std::optional<mpq_class> addOrderAndOptimise(Tableau& t, std::int32_t n, std::in
     dropSpentArtificials(t);
   }
   std::vector<int> cost(t.vars.size(), 0);
-  for (std::int32_t j = 1; j <= n; ++j) cost[static_cast<std::size_t>(j)] = direction;
+  for (std::int32_t j = atLeast; j <= n; ++j) cost[static_cast<std::size_t>(j)] = direction;
   minimise(t, cost);
-  return unionProbability(t, n);
+  return eventProbability(t, n, atLeast);
 }
 
 }  // namespace
 
 std::vector<UnionInterval> sharpUnionBounds(std::int32_t n,
-                                            const std::vector<MomentInterval>& moments) {
+                                            const std::vector<MomentInterval>& moments,
+                                            std::int32_t atLeast) {
   if (n < 1) throw std::invalid_argument("sharpUnionBounds: n must be at least 1");
+  if (atLeast < 1 || atLeast > n)
+    throw std::invalid_argument("sharpUnionBounds: atLeast must be from 1 to n");
   if (moments.size() > static_cast<std::size_t>(n)) {
     throw std::invalid_argument("sharpUnionBounds: more moments than events");
   }
@@ -296,9 +301,11 @@ std::vector<UnionInterval> sharpUnionBounds(std::int32_t n,
   std::vector<UnionInterval> result;
   for (std::size_t k = 0; k < canonical.size(); ++k) {
     const auto order = static_cast<std::int32_t>(k + 1);
-    const std::optional<mpq_class> lower = addOrderAndOptimise(lowest, n, order, canonical[k], 1);
+    const std::optional<mpq_class> lower =
+        addOrderAndOptimise(lowest, n, order, canonical[k], 1, atLeast);
     if (!lower) break;
-    const std::optional<mpq_class> upper = addOrderAndOptimise(highest, n, order, canonical[k], -1);
+    const std::optional<mpq_class> upper =
+        addOrderAndOptimise(highest, n, order, canonical[k], -1, atLeast);
     if (!upper)
       throw std::logic_error("sharpUnionBounds: the two tableaux disagree on feasibility");
     result.push_back({*lower, *upper});

@@ -14,25 +14,26 @@ struct MomentInterval {
   mpq_class high;
 };
 
-// The least and the greatest probability of the union.
+// The least and the greatest probability of the event bounded.
 struct UnionInterval {
   mpq_class lower;
   mpq_class upper;
 };
 
-// The sharp bounds on the probability that at least one of n events occurs,
-// given S_1..S_k in moments[0..k-1], for every k = 1..moments.size(): entry
-// k - 1 holds the minimum and the maximum of v_1 + ... + v_n over all
-// v_0..v_n >= 0 with v_0 + ... + v_n = 1 and
+// The sharp bounds on the probability that at least `atLeast` of n events
+// occur (1: their union), given S_1..S_k in moments[0..k-1], for every k =
+// 1..moments.size(): entry k - 1 holds the minimum and the maximum of
+// v_atLeast + ... + v_n over all v_0..v_n >= 0 with v_0 + ... + v_n = 1 and
 //   moments[i-1].low <= sum_j C(j, i) v_j <= moments[i-1].high,  i = 1..k,
 // where v_j is the probability that exactly j events occur. Exact rational
 // arithmetic throughout (a bounded-variable simplex that cannot cycle, each
 // order starting from the previous order's bases). The result stops before
 // the first order at which no v fits: it is shorter than `moments` exactly
-// when the moments are inconsistent. Needs 1 <= n, at most n moments and
-// low <= high; throws std::invalid_argument otherwise.
+// when the moments are inconsistent. Needs 1 <= atLeast <= n, at most n
+// moments and low <= high; throws std::invalid_argument otherwise.
 // Time grows with n * k per pivot; memory is (k + 1) * (n + 2k) rationals.
 std::vector<UnionInterval> sharpUnionBounds(std::int32_t n,
-                                            const std::vector<MomentInterval>& moments);
+                                            const std::vector<MomentInterval>& moments,
+                                            std::int32_t atLeast = 1);
 
 }  // namespace intersections

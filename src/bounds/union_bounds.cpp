@@ -1,8 +1,11 @@
 #include "bounds/union_bounds.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
+#include "bounds/bonferroni.h"
+#include "bounds/cherry_bound.h"
 #include "bounds/pairwise_bounds.h"
 #include "bounds/sharp_bounds.h"
 
@@ -15,43 +18,52 @@ InconsistentValues::InconsistentValues(std::size_t firstOrders, std::int32_t n)
       orders(firstOrders) {}
 
 std::vector<OrderBounds> unionBounds(const Observations& seen, const BoundsRequest& request) {
-  if (request.atLeast != 1) throw std::invalid_argument("unionBounds: only the union so far");
   const std::int32_t n = seen.n;
+  const std::int32_t r = request.atLeast;
+  if (r < 1 || r > n) throw std::invalid_argument("unionBounds: atLeast must be from 1 to n");
   std::vector<MomentInterval> moments;
   for (const OrderSums& sums : seen.orders) {
     moments.push_back({probabilityOfUnits(sums.low), probabilityOfUnits(sums.high)});
   }
-  const std::vector<UnionInterval> sharp = sharpUnionBounds(n, moments);
+  const std::vector<UnionInterval> sharp = sharpUnionBounds(n, moments, r);
   if (sharp.size() < moments.size()) throw InconsistentValues(sharp.size() + 1, n);
 
-  std::optional<mpq_class> hunterWorsleyBound, deCaenBound;
-  if (seen.orders.size() >= 2) {
+  std::optional<mpq_class> hunterWorsleyBound, deCaenBound, katBound, cherryBound;
+  if (r == 1 && seen.orders.size() >= 2) {
     if (seen.lines.size() < 2) throw std::invalid_argument("unionBounds: the pairs were not kept");
     hunterWorsleyBound = hunterWorsley(seen.lines[0], seen.lines[1]);
     deCaenBound = deCaen(seen.lines[0], seen.lines[1]);
-    // Each is a bound for every space the values fit, as the sharp ones are:
-    // if they cross, no space fits.
-    const UnionInterval& last = sharp.back();
-    if (*deCaenBound > *hunterWorsleyBound || *deCaenBound > last.upper ||
-        last.lower > *hunterWorsleyBound) {
-      throw InconsistentValues(sharp.size(), n);
+    katBound = kuaiAlajajiTakahara(seen.lines[0], seen.lines[1]);
+    if (seen.orders.size() >= 3) {
+      cherryBound =
+          intersections::cherryBound(seen.lines[0], seen.lines[1], keptTripleLines(seen)).value;
     }
+    // Each is a bound for every space the values fit, as the sharp ones are:
+    // if a lower one passes an upper one, no space fits.
+    const UnionInterval& last = sharp.back();
+    mpq_class lowest = std::min(*hunterWorsleyBound, last.upper);
+    mpq_class highest = std::max({*deCaenBound, *katBound, last.lower});
+    if (cherryBound) lowest = std::min(lowest, *cherryBound);
+    if (highest > lowest) throw InconsistentValues(sharp.size(), n);
   }
 
   std::vector<OrderBounds> rows;
-  mpz_class bonferroni;
+  std::vector<mpz_class> sums;
   for (std::size_t k = 0; k < seen.orders.size(); ++k) {
     OrderBounds row;
     row.order = static_cast<std::int32_t>(k + 1);
     row.moment = seen.orders[k].value;
-    bonferroni += k % 2 == 0 ? row.moment : mpz_class(-row.moment);
-    row.bonferroni = bonferroni;
+    sums.push_back(row.moment);
+    row.bonferroni = bonferroniAtLeast(sums, r);
+    row.bonferroniIsUpper = bonferroniIsUpper(row.order, r);
     row.lower = sharp[k].lower;
     row.upper = sharp[k].upper;
     if (k >= 1) {
       row.hunterWorsley = hunterWorsleyBound;
       row.deCaen = deCaenBound;
+      row.kat = katBound;
     }
+    if (k >= 2) row.cherry = cherryBound;
     rows.push_back(std::move(row));
   }
   return rows;

@@ -11,15 +11,20 @@
 
 namespace intersections {
 
-// The bounds of one order k, from the lines of orders 1 to k.
+// The bounds of one order k, from the lines of orders 1 to k, on the
+// probability of the event bounded (the union, or that at least r events
+// occur).
 struct OrderBounds {
   std::int32_t order = 0;
   mpz_class moment;                        // S_k, the sum of the lines of order k, in units
-  mpz_class bonferroni;                    // S_1 - S_2 + ... +- S_k, in units
+  mpz_class bonferroni;                    // the Bonferroni-type sum of orders 1 to k, in units
+  bool bonferroniIsUpper = true;           // whether that sum is an upper or a lower bound
   mpq_class lower;                         // the sharp bounds, over every choice of true values
   mpq_class upper;                         // within the intervals of the lines
-  std::optional<mpq_class> hunterWorsley;  // from order 2 on
-  std::optional<mpq_class> deCaen;         // from order 2 on
+  std::optional<mpq_class> hunterWorsley;  // from order 2 on, for the union only
+  std::optional<mpq_class> deCaen;         // from order 2 on, for the union only
+  std::optional<mpq_class> kat;            // Kuai-Alajaji-Takahara, from order 2 on, the union only
+  std::optional<mpq_class> cherry;         // the t-cherry tree, from order 3 on, the union only
 };
 
 // What to compute besides the bounds that are always there.
@@ -35,11 +40,15 @@ struct InconsistentValues : std::runtime_error {
   std::size_t orders;  // the first orders, counted from 1, that no space fits together
 };
 
-// The bounds of every order of `seen`, which must hold the lines of orders 1
-// and 2 when it has those orders. Throws InconsistentValues when the
-// values fit no probability space of seen.n events: the sharp bounds of some
-// order have no solution, or the bounds of orders 1 and 2 cross the sharp
-// ones or each other.
+// The bounds of every order of `seen`. For the union (request.atLeast == 1)
+// it must hold the lines of orders 1 and 2 when it has those orders, and
+// when it has order 3, either its lines or those that cherryLinePlaces picks
+// from it. For 1 < request.atLeast <= seen.n only the sharp bounds and the
+// Bonferroni-type sums are made, from the sums alone. Throws
+// InconsistentValues when the values fit no probability space of seen.n
+// events: the sharp bounds of some order have no solution, or the bounds
+// from single lines cross the sharp ones or each other; std::invalid_argument
+// for an atLeast out of range or lines that were not kept.
 std::vector<OrderBounds> unionBounds(const Observations& seen, const BoundsRequest& request = {});
 
 }  // namespace intersections

@@ -18,12 +18,24 @@ std::string units(const mpz_class& value) {
 
 const std::vector<BoundColumn>& boundColumns() {
   static const std::vector<BoundColumn> columns{
-      {"lower", false, [](const OrderBounds& row) { return std::optional<mpq_class>(row.lower); }},
-      {"upper", true, [](const OrderBounds& row) { return std::optional<mpq_class>(row.upper); }},
-      {"hunter_worsley", true, [](const OrderBounds& row) { return row.hunterWorsley; }},
-      {"de_caen", false, [](const OrderBounds& row) { return row.deCaen; }},
+      {"lower", false, [](const OrderBounds& row) { return std::optional<mpq_class>(row.lower); },
+       false},
+      {"upper", true, [](const OrderBounds& row) { return std::optional<mpq_class>(row.upper); },
+       false},
+      {"hunter_worsley", true, [](const OrderBounds& row) { return row.hunterWorsley; }, true},
+      {"de_caen", false, [](const OrderBounds& row) { return row.deCaen; }, true},
+      {"kat", false, [](const OrderBounds& row) { return row.kat; }, true},
+      {"cherry", true, [](const OrderBounds& row) { return row.cherry; }, true},
   };
   return columns;
+}
+
+std::vector<BoundColumn> tableColumns(std::int32_t atLeast) {
+  std::vector<BoundColumn> shown;
+  for (const BoundColumn& column : boundColumns()) {
+    if (atLeast == 1 || !column.unionOnly) shown.push_back(column);
+  }
+  return shown;
 }
 
 std::string formatBound(const BoundColumn& column, const mpq_class& value) {

@@ -2,6 +2,7 @@
 
 #include <gmpxx.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,9 +19,14 @@ struct BoundColumn {
   const char* name;  // the CSV header and the table's heading
   bool isUpper;      // an upper bound (printed rounded up), or a lower one (rounded down)
   std::optional<mpq_class> (*value)(const OrderBounds&);  // nothing where the bound has no value
+  bool unionOnly;  // a bound on the union alone: empty in the CSV and left out of the table
+                   // when the report is about at least r > 1 events
 };
 
 const std::vector<BoundColumn>& boundColumns();
+
+// The columns a table shows for the event "at least atLeast of the events".
+std::vector<BoundColumn> tableColumns(std::int32_t atLeast);
 
 // The bound of `column` in fixed notation with twelve decimals, rounded
 // outwards (a lower bound down, an upper bound up), so that the text is still

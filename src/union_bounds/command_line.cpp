@@ -10,18 +10,31 @@ namespace {
 // program that writes the files.
 constexpr std::int32_t largestN = 1073741823;
 
-std::int32_t parseN(const std::string& text) {
+// The value of `text` if it is digits alone, from 1 to `largest`.
+std::optional<std::int32_t> parseWhole(const std::string& text, std::int32_t largest) {
   std::int64_t value = 0;
   bool ok = !text.empty() && text.size() <= 10;
   for (const char c : text) {
     if (c < '0' || c > '9') ok = false;
     if (ok) value = value * 10 + (c - '0');
   }
-  if (!ok || value < 1 || value > largestN) {
+  if (!ok || value < 1 || value > largest) return std::nullopt;
+  return static_cast<std::int32_t>(value);
+}
+
+std::int32_t parseN(const std::string& text) {
+  const std::optional<std::int32_t> n = parseWhole(text, largestN);
+  if (!n) {
     throw UsageError("N must be a whole number from 1 to " + std::to_string(largestN) + ", not \"" +
                      text + "\"");
   }
-  return static_cast<std::int32_t>(value);
+  return *n;
+}
+
+std::int32_t parseAtLeast(const std::string& text, std::int32_t n) {
+  const std::optional<std::int32_t> r = parseWhole(text, n);
+  if (!r) throw UsageError("--at-least takes a whole number R from 1 to N, not \"" + text + "\"");
+  return *r;
 }
 
 KnownUnion parseUnion(const std::string& text) {
@@ -38,6 +51,7 @@ KnownUnion parseUnion(const std::string& text) {
 BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
   BoundsOptions options;
   std::vector<std::string> operands;
+  std::optional<std::string> atLeast;  // checked once N is known
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -57,6 +71,12 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
       options.known = parseUnion(args[++i]);
     } else if (arg.rfind("--union=", 0) == 0) {
       options.known = parseUnion(arg.substr(8));
+    } else if (arg == "--at-least") {
+      if (i + 1 == args.size())
+        throw UsageError("--at-least needs a value, the number R of events that must occur");
+      atLeast = args[++i];
+    } else if (arg.rfind("--at-least=", 0) == 0) {
+      atLeast = arg.substr(11);
     } else {
       throw UsageError("unknown option \"" + arg + "\"");
     }
@@ -65,25 +85,30 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
   if (operands.empty()) throw UsageError("N, the number of events, is missing");
   if (operands.size() > 2) throw UsageError("too many operands: \"" + operands[2] + "\"");
   options.n = parseN(operands[0]);
+  if (atLeast) options.atLeast = parseAtLeast(*atLeast, options.n);
   if (operands.size() == 2) options.file = operands[1];
   return options;
 }
 
 std::string usageText() {
-  return "usage: union-bounds [--union P] [--csv] N [FILE]\n"
+  return "usage: union-bounds [--union P] [--at-least R] [--csv] N [FILE]\n"
          "Reads the probabilities of the intersections of n = N events, as intersections\n"
          "writes them (FILE, prob.txt by default, - for standard input), and prints exact\n"
          "bounds on the probability of their union for each order of the file: the sum S of\n"
          "the order, the Bonferroni sum, the sharp lower and upper bounds given the orders up\n"
-         "to it, and the bounds of Hunter-Worsley and de Caen. Each line is taken as any true\n"
-         "value within 10^-9 of it, and every bound holds for all of them.\n"
+         "to it, the bounds of Hunter-Worsley, de Caen and Kuai-Alajaji-Takahara, and a\n"
+         "t-cherry tree bound. Each line is taken as any true value within 10^-9 of it, and\n"
+         "every bound holds for all of them.\n"
          "\n"
-         "  --union P   the known union probability: also show each bound's margin to P,\n"
-         "              and warn when P lies outside a bound\n"
-         "  --csv       print order,S,bonferroni,lower,upper,hunter_worsley,de_caen instead\n"
-         "              of the table\n"
-         "  --help      show this text\n"
-         "  --version   show the version\n"
+         "  --union P      the known probability of the event bounded: also show each\n"
+         "                 bound's margin to P, and warn when P lies outside a bound\n"
+         "  --at-least R   bound the probability that at least R of the N events occur\n"
+         "                 (1 to N; 1 is the union): the Bonferroni-type sums and the\n"
+         "                 sharp bounds only\n"
+         "  --csv          print order,S,bonferroni,lower,upper,hunter_worsley,de_caen,\n"
+         "                 kat,cherry instead of the table\n"
+         "  --help         show this text\n"
+         "  --version      show the version\n"
          "\n"
          "Exit status: 0 done, 1 the file cannot be read or does not hold probabilities of\n"
          "N events, 2 a usage error.\n";

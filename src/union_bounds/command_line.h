@@ -15,7 +15,8 @@ struct BoundsOptions {
   bool help = false;
   bool version = false;
   bool csv = false;
-  std::optional<KnownUnion> known;  // --union P
+  std::optional<KnownUnion> known;  // --union P: the known probability of the event bounded
+  std::int32_t atLeast = 1;         // --at-least R: bound "at least R events" (1: the union)
   std::int32_t n = 0;
   std::string file = "prob.txt";  // "-" for standard input
 };
@@ -26,10 +27,11 @@ struct UsageError : std::runtime_error {
 };
 
 // Parses the arguments after the program's name:
-//   [--union P | --union=P] [--csv] [--help] [--version] [--] N [FILE]
+//   [--union P | --union=P] [--at-least R | --at-least=R] [--csv] [--help]
+//   [--version] [--] N [FILE]
 // Options may stand anywhere before "--"; "-" alone is a file. N is a whole
-// number from 1 to 1073741823, P a decimal number from 0 to 1. With --help or
-// --version nothing else is checked. Throws UsageError.
+// number from 1 to 1073741823, R one from 1 to N, P a decimal number from 0
+// to 1. With --help or --version nothing else is checked. Throws UsageError.
 BoundsOptions parseCommandLine(const std::vector<std::string>& args);
 
 // The text of --help.

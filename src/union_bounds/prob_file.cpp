@@ -103,11 +103,13 @@ bool matchesNumber(const char* begin, const char* end, bool prefixOnly, Grammar&
 
 class Reader {
  public:
-  Reader(int descriptor, const std::string& name, std::int32_t n, std::int32_t keepOrders)
+  Reader(int descriptor, const std::string& name, std::int32_t n, std::int32_t keepOrders,
+         const LinePicker& pick)
       : descriptor_(descriptor),
         name_(name),
         n_(n),
         keepOrders_(keepOrders),
+        pick_(pick),
         buffer_(bufferFor(descriptor)) {}
 
   ProbFile read();
@@ -122,20 +124,27 @@ class Reader {
   std::uint64_t scan(std::uint64_t limit);
   void add(std::uint32_t value);
   void startOrder();
+  std::uint64_t nextLimit();
+  void preparePicks();
 
   int descriptor_;
   const std::string& name_;
   std::int32_t n_;
   std::int32_t keepOrders_;
+  const LinePicker& pick_;
   std::vector<char> buffer_;
   std::size_t at_ = 0, filled_ = 0;
   bool endOfFile_ = false;
 
   ProbFile file_;
-  std::int32_t order_ = 1;        // the order of the next line
-  std::uint64_t orderSize_ = 0;   // lines of that order
-  OrderSums current_;             // its lines so far
-  IntervalList* kept_ = nullptr;  // where its lines go, for the orders kept
+  std::int32_t order_ = 1;             // the order of the next line
+  std::uint64_t orderSize_ = 0;        // lines of that order
+  OrderSums current_;                  // its lines so far
+  IntervalList* orderKept_ = nullptr;  // where its lines go, for the orders kept in full
+  IntervalList* kept_ = nullptr;       // where the next lines go: orderKept_, or picked
+  bool picking_ = false;               // this order is the one lines are picked from
+  bool picksReady_ = false;            // and the places to pick are known
+  std::size_t nextPick_ = 0;           // the first place in pickedPlaces not yet reached
 };
 
 // Moves what is left to the front and reads more. False at the end of the file.
@@ -187,10 +196,51 @@ void Reader::startOrder() {
   orderSize_ = linesOfOrder(n_, order_);
   current_ = OrderSums{};
   Observations& seen = file_.observations;
-  kept_ = nullptr;
-  if (order_ <= keepOrders_) kept_ = &seen.lines.emplace_back();
-  if (kept_ != nullptr)
-    kept_->reserve(static_cast<std::size_t>(std::min<std::uint64_t>(orderSize_, 1 << 20)));
+  orderKept_ = nullptr;
+  if (order_ <= keepOrders_) orderKept_ = &seen.lines.emplace_back();
+  if (orderKept_ != nullptr)
+    orderKept_->reserve(static_cast<std::size_t>(std::min<std::uint64_t>(orderSize_, 1 << 20)));
+  kept_ = orderKept_;
+  picking_ = pick_ && order_ == keepOrders_ + 1 && keepOrders_ >= 1;
+  picksReady_ = false;
+}
+
+// Asks for the places of the lines to pick, once the order they are picked
+// from has begun (a file that ends before it needs none).
+void Reader::preparePicks() {
+  Observations& seen = file_.observations;
+  seen.pickedPlaces = pick_(seen);
+  for (std::size_t t = 0; t < seen.pickedPlaces.size(); ++t) {
+    if (seen.pickedPlaces[t] >= orderSize_ ||
+        (t > 0 && seen.pickedPlaces[t] <= seen.pickedPlaces[t - 1]))
+      throw std::invalid_argument("readProbFile: the places picked are not ascending");
+  }
+  seen.picked.reserve(seen.pickedPlaces.size());
+  nextPick_ = 0;
+  picksReady_ = true;
+}
+
+// How many lines the next scan may take, and where they go: in the order
+// lines are picked from, up to the next line picked, or that line alone.
+std::uint64_t Reader::nextLimit() {
+  const std::uint64_t limit = std::min(orderSize_ - current_.lines, linesPerScan);
+  if (!picking_) return limit;
+  if (!picksReady_) {
+    if (at_ == filled_) {  // no byte of the order yet: the scan takes nothing and reads on
+      kept_ = nullptr;
+      return limit;
+    }
+    preparePicks();
+  }
+  const std::vector<std::uint64_t>& places = file_.observations.pickedPlaces;
+  while (nextPick_ < places.size() && places[nextPick_] < current_.lines) ++nextPick_;
+  if (nextPick_ == places.size()) {
+    kept_ = nullptr;
+    return limit;
+  }
+  const std::uint64_t ahead = places[nextPick_] - current_.lines;
+  kept_ = ahead == 0 ? &file_.observations.picked : nullptr;
+  return ahead == 0 ? 1 : std::min(limit, ahead);
 }
 
 void Reader::add(std::uint32_t value) {
@@ -237,7 +287,7 @@ ProbFile Reader::read() {
       ++order_;
       startOrder();
     }
-    const std::uint64_t limit = std::min(orderSize_ - current_.lines, linesPerScan);
+    const std::uint64_t limit = nextLimit();
     const std::uint64_t taken = kept_ != nullptr ? scan<true>(limit) : scan<false>(limit);
     file_.lines += taken;
     if (taken == limit) continue;
@@ -265,7 +315,12 @@ ProbFile Reader::read() {
 
   const std::size_t complete = orders.size();
   // The lines of the order cut short are no use.
-  if (file_.observations.lines.size() > complete) file_.observations.lines.resize(complete);
+  Observations& seen = file_.observations;
+  if (seen.lines.size() > complete) seen.lines.resize(complete);
+  if (complete < static_cast<std::size_t>(keepOrders_) + 1) {
+    seen.pickedPlaces.clear();
+    seen.picked.clear();
+  }
   std::string why;
   if (cutLine) why = "line " + std::to_string(file_.lines + 1) + " has no line end and is left out";
   if (complete < static_cast<std::size_t>(n_) && current_.lines > 0) {
@@ -287,9 +342,9 @@ ProbFile Reader::read() {
 }  // namespace
 
 ProbFile readProbFile(int descriptor, const std::string& name, std::int32_t n,
-                      std::int32_t keepOrders) {
+                      std::int32_t keepOrders, const LinePicker& pick) {
   if (n < 1) throw std::invalid_argument("readProbFile: n must be at least 1");
-  return Reader(descriptor, name, n, keepOrders).read();
+  return Reader(descriptor, name, n, keepOrders, pick).read();
 }
 
 }  // namespace intersections

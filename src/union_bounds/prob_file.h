@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -16,6 +17,10 @@ struct ProbFile {
   std::uint64_t lines = 0;    // the complete lines read, whether used or not
   std::string shortfall;      // why lines at the end were not used, or empty
 };
+
+// Chooses, from the lines of the orders kept in full, which lines of the
+// next order to keep as well: their places within that order, ascending.
+using LinePicker = std::function<std::vector<std::uint64_t>(const Observations&)>;
 
 // A file that cannot be read or does not hold the probabilities of n events.
 // The message names the file, and the line where there is one.
@@ -33,8 +38,13 @@ struct ProbFileError : std::runtime_error {
 // 2^n - 1 sets of n events, for a file without a complete order, and when the
 // file cannot be read. The lines of the complete orders up to `keepOrders`
 // are kept one by one (4 bytes each); of the later orders only their sums, so
-// that nothing else grows with the file.
+// that nothing else grows with the file. When `pick` is given and keepOrders
+// >= 1, it is called once order keepOrders is complete and the file goes on,
+// and the lines of order keepOrders + 1 at the places it returns go
+// to observations.picked; the other lines of that order are scanned at full
+// speed. Throws std::invalid_argument for places not ascending within the
+// order.
 ProbFile readProbFile(int descriptor, const std::string& name, std::int32_t n,
-                      std::int32_t keepOrders = 2);
+                      std::int32_t keepOrders = 2, const LinePicker& pick = {});
 
 }  // namespace intersections

@@ -37,6 +37,23 @@ void writeAligned(std::ostream& out, const Table& table) {
   }
 }
 
+// What the columns mean, in lines of at most 116 characters.
+std::string legend(std::int32_t r) {
+  if (r == 1) {
+    return "S: sum of the lines of the order; bonferroni: S_1 - S_2 + ... (an upper bound for odd "
+           "orders, a lower one for even,\nfrom the rounded lines); lower, upper: the sharp bounds "
+           "given orders 1 to k; hunter_worsley, de_caen, kat: bounds\nfrom orders 1 and 2; "
+           "cherry: a t-cherry tree bound from orders 1 to 3. Every bound but bonferroni holds "
+           "whatever\nthe rounding of the lines.\n";
+  }
+  const std::string R = std::to_string(r);
+  return "S: sum of the lines of the order; bonferroni: the sum over j = " + R + "..k of (-1)^(j-" +
+         R + ") C(j-1, " + std::to_string(r - 1) + ") S_j (an upper bound\nwhen k - " + R +
+         " is even, a lower one when it is odd or k < " + R +
+         ", from the rounded lines); lower, upper: the sharp bounds\ngiven orders 1 to k. "
+         "Every bound but bonferroni holds whatever the rounding of the lines.\n";
+}
+
 }  // namespace
 
 void writeCsv(std::ostream& out, const std::vector<OrderBounds>& rows) {
@@ -49,25 +66,25 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
   const std::size_t orders = rows.size();
   out << header.name << ": n = " << header.n << ", " << header.lines << " line"
       << (header.lines == 1 ? "" : "s") << ", order" << (orders > 1 ? "s 1 to " : " ") << orders
-      << " used\n\n";
+      << " used";
+  if (header.atLeast != 1) {
+    out << "; bounds on the probability that at least " << header.atLeast << " of the " << header.n
+        << " events occur";
+  }
+  out << "\n\n";
+  const std::vector<BoundColumn> columns = tableColumns(header.atLeast);
   Table table{{"order", "S", "bonferroni"}};
-  for (const BoundColumn& column : boundColumns()) table[0].push_back(column.name);
+  for (const BoundColumn& column : columns) table[0].push_back(column.name);
   for (const OrderBounds& row : rows) {
     std::vector<std::string>& cells = table.emplace_back(std::vector<std::string>{
         std::to_string(row.order), units(row.moment), units(row.bonferroni)});
-    for (const BoundColumn& column : boundColumns()) {
+    for (const BoundColumn& column : columns) {
       const auto value = column.value(row);
       cells.push_back(value ? formatBound(column, *value) : "-");
     }
   }
   writeAligned(out, table);
-  out << "\nS: sum of the lines of the order; bonferroni: S_1 - S_2 + ... (an upper bound for odd "
-         "orders, "
-         "a lower one for even,\nfrom the rounded lines); lower, upper: the sharp bounds given "
-         "orders 1 to k; "
-         "hunter_worsley, de_caen: bounds from\norders 1 and 2. Every bound but bonferroni holds "
-         "whatever the "
-         "rounding of the lines.\n";
+  out << "\n" << legend(header.atLeast);
   if (!known) return;
 
   auto margin = [&](const mpq_class& bound, bool isUpper) {
@@ -77,11 +94,12 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
   out << "\nmargin to P = " << known->text
       << ": how far each bound lies from P on its own side (negative: P lies outside it)\n\n";
   Table margins{{"order", "bonferroni"}};
-  for (const BoundColumn& column : boundColumns()) margins[0].push_back(column.name);
+  for (const BoundColumn& column : columns) margins[0].push_back(column.name);
   for (const OrderBounds& row : rows) {
     std::vector<std::string>& cells = margins.emplace_back(std::vector<std::string>{
-        std::to_string(row.order), margin(probabilityOfUnits(row.bonferroni), row.order % 2 == 1)});
-    for (const BoundColumn& column : boundColumns()) {
+        std::to_string(row.order),
+        margin(probabilityOfUnits(row.bonferroni), row.bonferroniIsUpper)});
+    for (const BoundColumn& column : columns) {
       const auto value = column.value(row);
       cells.push_back(value ? margin(*value, column.isUpper) : "-");
     }

@@ -8,6 +8,7 @@
 #include <new>
 #include <ostream>
 
+#include "bounds/cherry_bound.h"
 #include "bounds/union_bounds.h"
 #include "union_bounds/command_line.h"
 #include "union_bounds/prob_file.h"
@@ -42,10 +43,14 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
     if (input.descriptor < 0)
       throw ProbFileError("cannot open " + name + ": " + std::strerror(errno));
   }
-  const ProbFile file = readProbFile(input.descriptor, name, options.n);
+  // The union's own bounds read the lines of orders 1 and 2 and some of order
+  // 3; the other events need the sums alone.
+  const bool isUnion = options.atLeast == 1;
+  const ProbFile file = readProbFile(input.descriptor, name, options.n, isUnion ? 2 : 0,
+                                     isUnion ? LinePicker(cherryLinePlaces) : LinePicker());
   std::vector<OrderBounds> rows;
   try {
-    rows = unionBounds(file.observations);
+    rows = unionBounds(file.observations, {options.atLeast});
   } catch (const InconsistentValues& error) {
     err << "union-bounds: " << name << ": " << error.what() << "; is N right?\n";
     return boundsBadFile;
@@ -59,7 +64,7 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
   if (options.csv) {
     writeCsv(out, rows);
   } else {
-    writeTable(out, {name, options.n, file.lines}, rows, options.known);
+    writeTable(out, {name, options.n, file.lines, options.atLeast}, rows, options.known);
   }
   out.flush();
   if (!out) {
