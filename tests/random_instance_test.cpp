@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstdlib>
+
+#include "study/seeded_draws.h"
 
 namespace intersections {
 namespace {
@@ -113,6 +116,37 @@ TEST(GeneratePackedColumns, SameRowsFromTheSameDrawsAsTheMatrix) {
     std::size_t setBits = 0;
     for (const auto word : packed.bits) setBits += static_cast<std::size_t>(std::popcount(word));
     EXPECT_EQ(setBits, ones) << "bits set past the last row";
+  }
+}
+
+TEST(SeededDraws, TheSequenceOfRandAfterSrand) {
+  for (const unsigned seed : {0u, 1u, 2u, 12345u, 1700000000u, UINT_MAX}) {
+    SeededDraws draws(seed);
+    std::srand(seed);
+    for (int i = 0; i < 1000; ++i)
+      ASSERT_EQ(draws(), std::rand()) << "seed " << seed << ", draw " << i;
+  }
+}
+
+TEST(GeneratePackedColumns, ThroughADrawFunctionAsFromStdRand) {
+  struct Case {
+    std::int32_t n, density;
+    unsigned seed;
+  };
+  const Case cases[] = {{1, 1, 3}, {5, 50, 1700000000}, {33, 2, 7}, {70, 30, 0}};
+  for (const Case& c : cases) {
+    std::srand(c.seed);
+    const PackedColumns expected = generatePackedColumns(c.n, c.density);
+    const int afterRand = nextDraw();
+    std::srand(99);
+    SeededDraws draws(c.seed);
+    const PackedColumns packed =
+        generatePackedColumns(c.n, c.density, [&draws] { return draws(); });
+    const int following = nextDraw();
+    EXPECT_EQ(following, drawAfter(99, 0)) << "std::rand was used";
+    EXPECT_EQ(draws(), afterRand) << "a different number of draws, n = " << c.n;
+    EXPECT_EQ(packed.bits, expected.bits) << "n = " << c.n;
+    EXPECT_EQ(packed.rows, expected.rows);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "instance/random_instance.h"
 
 #include <cstdlib>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -9,17 +10,18 @@ namespace intersections {
 namespace {
 
 // The one place that draws rows, for both forms of the matrix: 2n accepted
-// rows by rejection, each attempt drawing std::rand once for every entry in
-// column order, also after its first 1. `accept` gets each accepted row as the
-// ascending columns (from 0) of its ones.
-template <typename Accept>
-void drawRows(std::int32_t n, std::int32_t density, Accept accept) {
+// rows by rejection, each attempt calling `draw` (std::rand, or a generator
+// that yields the same sequence) once for every entry in column order, also
+// after its first 1. `accept` gets each accepted row as the ascending columns
+// (from 0) of its ones.
+template <typename Draw, typename Accept>
+void drawRows(std::int32_t n, std::int32_t density, Draw&& draw, Accept accept) {
   const std::int32_t rows = 2 * n;
   std::vector<std::int32_t> ones;
   for (std::int32_t accepted = 1; accepted <= rows;) {
     ones.clear();
     for (std::int32_t column = 0; column < n; ++column) {
-      if (std::rand() % 100 + 1 <= density) ones.push_back(column);
+      if (draw() % 100 + 1 <= density) ones.push_back(column);
     }
     if (!ones.empty()) {
       accept(ones);
@@ -28,11 +30,25 @@ void drawRows(std::int32_t n, std::int32_t density, Accept accept) {
   }
 }
 
+int drawRand() { return std::rand(); }
+
+template <typename Draw>
+PackedColumns drawPackedColumns(std::int32_t n, std::int32_t density, Draw&& draw) {
+  if (n < 1) return {};
+  PackedColumns columns = zeroColumns(2 * static_cast<std::size_t>(n), static_cast<std::size_t>(n));
+  std::size_t row = 0;
+  drawRows(n, density, draw, [&](const std::vector<std::int32_t>& ones) {
+    for (const std::int32_t column : ones) setEntry(columns, row, static_cast<std::size_t>(column));
+    ++row;
+  });
+  return columns;
+}
+
 }  // namespace
 
 EventMatrix generateEventMatrix(std::int32_t n, std::int32_t density) {
   EventMatrix matrix;
-  drawRows(n, density, [&](const std::vector<std::int32_t>& ones) {
+  drawRows(n, density, drawRand, [&](const std::vector<std::int32_t>& ones) {
     IntSequence row(static_cast<std::size_t>(n), 0);
     for (const std::int32_t column : ones) row[static_cast<std::size_t>(column)] = 1;
     matrix.push_back(std::move(row));
@@ -41,14 +57,12 @@ EventMatrix generateEventMatrix(std::int32_t n, std::int32_t density) {
 }
 
 PackedColumns generatePackedColumns(std::int32_t n, std::int32_t density) {
-  if (n < 1) return {};
-  PackedColumns columns = zeroColumns(2 * static_cast<std::size_t>(n), static_cast<std::size_t>(n));
-  std::size_t row = 0;
-  drawRows(n, density, [&](const std::vector<std::int32_t>& ones) {
-    for (const std::int32_t column : ones) setEntry(columns, row, static_cast<std::size_t>(column));
-    ++row;
-  });
-  return columns;
+  return drawPackedColumns(n, density, drawRand);
+}
+
+PackedColumns generatePackedColumns(std::int32_t n, std::int32_t density,
+                                    const std::function<int()>& draw) {
+  return drawPackedColumns(n, density, draw);
 }
 
 DoubleSequence makeWeights(std::int32_t n, double P) {

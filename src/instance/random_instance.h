@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "instance/packed_columns.h"
 #include "instance/types.h"
@@ -22,6 +23,13 @@ EventMatrix generateEventMatrix(std::int32_t n, std::int32_t density);
 // n^2 / 4 bytes instead of the deques' 8 n^2. No rows, with no draw, when
 // n < 1; the same conditions on n and density.
 PackedColumns generatePackedColumns(std::int32_t n, std::int32_t density);
+
+// The same rows from the draws of `draw` instead of std::rand, which is left
+// alone: each call must give the value std::rand would give in its place.
+// For callers that draw many instances at once, each from a generator state
+// of its own.
+PackedColumns generatePackedColumns(std::int32_t n, std::int32_t density,
+                                    const std::function<int()>& draw);
 
 // 2n copies of P / (2n), with 2n computed in signed 32-bit arithmetic; empty
 // when n < 1. The caller must make sure that 2n fits.

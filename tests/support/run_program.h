@@ -3,11 +3,14 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
-// Path of the built `intersections` executable.
+// Paths of the built executables.
 inline const char* programPath() { return INTERSECTIONS_EXE; }
+inline const char* unionBoundsPath() { return UNION_BOUNDS_EXE; }
+inline const char* boundsStudyPath() { return BOUNDS_STUDY_EXE; }
 
 struct ProgramResult {
   int exitStatus = -1;  // exit status, or -1 when killed by a signal
@@ -21,5 +24,9 @@ struct ProgramResult {
 // before exec (set limits, signal dispositions, drop privileges).
 ProgramResult runProgram(const std::filesystem::path& dir, const std::string& input,
                          const std::function<void()>& childSetup = {});
+
+// The same for any command: `command[0]` is looked up in PATH when it has no slash.
+ProgramResult runCommand(const std::filesystem::path& dir, const std::vector<std::string>& command,
+                         const std::string& input, const std::function<void()>& childSetup = {});
 
 }  // namespace testing_support

@@ -1,0 +1,187 @@
+#include "study/command_line.h"
+
+#include <gmpxx.h>
+
+#include <algorithm>
+#include <iterator>
+#include <limits>
+#include <locale>
+#include <sstream>
+
+#include "study/whole_number.h"
+#include "union_bounds/decimal.h"
+
+namespace intersections {
+
+namespace {
+
+constexpr std::int64_t largestN = 1073741823;  // 2n outcomes fit in a signed 32-bit integer
+constexpr std::int64_t largestInt32 = std::numeric_limits<std::int32_t>::max();
+constexpr std::int64_t largestSecond = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t largestCount = 1000000000;
+constexpr std::int64_t largestJobs = 1024;
+
+std::int64_t whole(const std::string& text, std::int64_t smallest, std::int64_t largest,
+                   const std::string& message) {
+  const auto value = parseWholeNumber(text, smallest, largest);
+  if (!value) throw StudyUsageError(message + ", not \"" + text + "\"");
+  return *value;
+}
+
+// P as the dialogue of intersections reads the same text: formatted extraction
+// of a double in the classic locale.
+double probability(const std::string& text, std::int32_t n) {
+  const std::optional<mpq_class> exact = parseDecimal(text);
+  std::istringstream in(text);
+  in.imbue(std::locale::classic());
+  double value = 0;
+  in >> value;
+  if (!exact || *exact < 0 || *exact > 1 || in.fail() || in.peek() != EOF) {
+    throw StudyUsageError("P must be a decimal number from 0 to 1, not \"" + text + "\"");
+  }
+  // The lines are sums of the 2n weights; with all of them above 1 (P = 1 and
+  // n = 5: ten weights of the double nearest 0.1) the lines are no probabilities.
+  // The weight of every outcome, as the instance computes it.
+  const double weight = value / static_cast<double>(2 * n);
+  if (mpq_class(weight) * (2 * static_cast<long>(n)) > 1) {
+    throw StudyUsageError("P = " + text + " with N = " + std::to_string(n) + " gives " +
+                          std::to_string(2 * static_cast<long>(n)) +
+                          " weights P/(2N) whose sum exceeds 1");
+  }
+  return value;
+}
+
+void parseShard(const std::string& text, StudyOptions& options) {
+  const std::string message =
+      "--shard takes I/S, whole numbers with 0 <= I < S, not \"" + text + "\"";
+  const std::size_t slash = text.find('/');
+  if (slash == std::string::npos) throw StudyUsageError(message);
+  const auto index = parseWholeNumber(text.substr(0, slash), 0, largestCount - 1);
+  const auto count = parseWholeNumber(text.substr(slash + 1), 1, largestCount);
+  if (!index || !count || *index >= *count) throw StudyUsageError(message);
+  options.shard = *index;
+  options.shards = *count;
+}
+
+}  // namespace
+
+StudyOptions parseStudyCommandLine(const std::vector<std::string>& args) {
+  StudyOptions options;
+  std::vector<std::string> operands;
+  std::vector<std::string> studyOptions;  // given, and meaningless with --summarize
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+      operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (arg == "--csv") {
+      options.csv = true;
+    } else if (arg == "--summarize") {
+      options.summarize = true;
+    } else {
+      // The options with a value, as "--name value" or "--name=value".
+      const std::size_t equals = arg.find('=');
+      const std::string name = arg.substr(0, equals);
+      static const char* const valued[] = {"--first", "--count", "--jobs", "--shard",
+                                           "--instances"};
+      if (std::find(std::begin(valued), std::end(valued), name) == std::end(valued))
+        throw StudyUsageError("unknown option \"" + arg + "\"");
+      std::string value;
+      if (equals != std::string::npos) {
+        value = arg.substr(equals + 1);
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      } else {
+        throw StudyUsageError(name + " needs a value");
+      }
+      studyOptions.push_back(name);
+      if (name == "--first") {
+        options.first = whole(
+            value, 0, largestSecond,
+            "--first takes a second, a whole number from 0 to " + std::to_string(largestSecond));
+      } else if (name == "--count") {
+        options.count =
+            whole(value, 1, largestCount,
+                  "--count takes a whole number from 1 to " + std::to_string(largestCount));
+      } else if (name == "--jobs") {
+        options.jobs = static_cast<int>(
+            whole(value, 1, largestJobs,
+                  "--jobs takes a whole number from 1 to " + std::to_string(largestJobs)));
+      } else if (name == "--shard") {
+        parseShard(value, options);
+      } else {
+        if (value.empty()) throw StudyUsageError("--instances needs a file name");
+        options.instancesFile = value;
+      }
+    }
+  }
+  if (options.help || options.version) return options;
+  if (options.summarize) {
+    if (!studyOptions.empty())
+      throw StudyUsageError("--summarize reads instances files and takes no " + studyOptions[0]);
+    if (operands.empty()) throw StudyUsageError("--summarize needs one instances file or more");
+    options.files = operands;
+    return options;
+  }
+  static const char* const names[] = {"N, the number of events", "DENSITY, the percentage of ones",
+                                      "P, the probability of the union", "M, the maximum order"};
+  if (operands.size() < 4)
+    throw StudyUsageError(std::string(names[operands.size()]) + ", is missing");
+  if (operands.size() > 4) throw StudyUsageError("too many operands: \"" + operands[4] + "\"");
+  StudyAnswers& answers = options.answers;
+  answers.n = static_cast<std::int32_t>(whole(
+      operands[0], 1, largestN, "N must be a whole number from 1 to " + std::to_string(largestN)));
+  answers.density = static_cast<std::int32_t>(
+      whole(operands[1], 1, largestInt32,
+            "DENSITY must be a whole number from 1 to " + std::to_string(largestInt32) +
+                " (percent; 100 or more gives a matrix of ones)"));
+  answers.probabilityText = operands[2];
+  answers.probability = probability(operands[2], answers.n);
+  answers.m = static_cast<std::int32_t>(
+      whole(operands[3], 1, largestInt32,
+            "M must be a whole number from 1 to " + std::to_string(largestInt32)));
+  const std::int64_t first = options.first.value_or(0);
+  if (options.count - 1 > largestSecond - first) {
+    throw StudyUsageError("--first " + std::to_string(first) + " and --count " +
+                          std::to_string(options.count) + " go past the last second " +
+                          std::to_string(largestSecond));
+  }
+  return options;
+}
+
+std::string studyUsageText() {
+  return "usage: bounds-study [options] N DENSITY P M\n"
+         "       bounds-study --summarize [--csv] FILE...\n"
+         "Studies the instances that intersections draws for the answers N, DENSITY, P and M\n"
+         "when its last answer is read in the clock seconds T, T + 1, ..., T + K - 1: each is\n"
+         "drawn as that run draws it, its lines made as prob.txt would hold them (no file is\n"
+         "written), and its bounds computed as union-bounds computes them. Prints, for each\n"
+         "order and bound, how far the bound lies from the true probability of the union over\n"
+         "the instances: the smallest, mean, median and largest distance, and how often the\n"
+         "bound was the tightest of its side. A rigorous bound on the wrong side is a defect:\n"
+         "a line on standard error names the second and the bound, and the status is 1.\n"
+         "\n"
+         "  --first T          the first second (default: the current one)\n"
+         "  --count K          the number of seconds (default 100)\n"
+         "  --jobs J           threads (default: the processors this process may use)\n"
+         "  --shard I/S        take only the instances whose index (0 to K - 1) is I modulo S\n"
+         "  --instances FILE   write one CSV row per instance and order to FILE\n"
+         "  --summarize        compute nothing: read instances files, from any number of\n"
+         "                     shards, and print the summary of all their rows\n"
+         "  --csv              print the summary as CSV\n"
+         "  --help             show this text\n"
+         "  --version          show the version\n"
+         "\n"
+         "Exit status: 0 done, 1 a bound on the wrong side, 2 a refused command line or\n"
+         "file, 3 the instances do not fit in memory, 4 an internal error.\n";
+}
+
+}  // namespace intersections

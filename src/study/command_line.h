@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bounds/union_bounds.h"
+#include "study/study_answers.h"
+
+namespace intersections {
+
+// What the command line of bounds-study asks for.
+struct StudyOptions {
+  bool help = false;
+  bool version = false;
+  bool csv = false;
+  bool summarize = false;
+  std::vector<std::string> files;  // with --summarize: the instances files to read
+  StudyAnswers answers;
+  std::optional<std::int64_t> first;  // the first second; the current one when not given
+  std::int64_t count = 100;
+  std::optional<int> jobs;  // threads; the processors this process may use when not given
+  std::int64_t shard = 0;   // this process takes the instances whose index is shard modulo shards
+  std::int64_t shards = 1;
+  std::string instancesFile;  // where to write the rows of every instance, "" for nowhere
+  BoundsRequest request;
+};
+
+// A command line that cannot be followed; the message is one line.
+struct StudyUsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Parses the arguments after the program's name:
+//   [options] N DENSITY P M    or    --summarize [--csv] FILE...
+// with the options --first T, --count K, --jobs J, --shard I/S (each also as
+// --option=value), --instances FILE, --csv, --help, --version; "--" ends the
+// options. N is a whole number from 1 to 1073741823, DENSITY one from 1 to
+// 2147483647, P a decimal number from 0 to 1 whose 2N weights P/(2N) add up
+// to at most 1, M a whole number from 1 to 2147483647. With --help or
+// --version nothing else is checked. Throws StudyUsageError.
+StudyOptions parseStudyCommandLine(const std::vector<std::string>& args);
+
+// The text of --help.
+std::string studyUsageText();
+
+}  // namespace intersections

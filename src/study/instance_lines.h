@@ -1,0 +1,30 @@
+#pragma once
+
+#include <gmpxx.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "bounds/observations.h"
+#include "instance/packed_columns.h"
+
+namespace intersections {
+
+// The line of a set found in k rows, for k = 0..rows, in units: the text that
+// intersections writes for k weights `weight` added one after another, read
+// back as whole units of 10^-9. Throws std::invalid_argument when a sum is
+// not a probability (below 0 or above 1).
+std::vector<std::uint32_t> lineUnitsByRowCount(double weight, std::size_t rows);
+
+// What union-bounds reads from the prob.txt that intersections writes for the
+// instance `columns`, every outcome weighing `weight`, and the maximum order
+// m: the sums of orders 1 to min(m, n) and the lines of orders 1 and 2 one by
+// one, each line the value of its text. Nothing is written. Needs m >= 1 and
+// the conditions of lineUnitsByRowCount.
+Observations observeLines(const PackedColumns& columns, double weight, std::int32_t m);
+
+// The exact probability that at least `atLeast` of the events occur: the
+// number of rows with that many ones times `weight`, exactly.
+mpq_class probabilityOfAtLeast(const PackedColumns& columns, double weight, std::int32_t atLeast);
+
+}  // namespace intersections

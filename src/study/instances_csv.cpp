@@ -1,0 +1,106 @@
+#include "study/instances_csv.h"
+
+#include <limits>
+#include <stdexcept>
+
+#include "study/whole_number.h"
+#include "union_bounds/columns.h"
+#include "union_bounds/decimal.h"
+
+namespace intersections {
+
+namespace {
+
+constexpr std::int64_t largestN = 1073741823;
+constexpr std::int64_t largestInt32 = std::numeric_limits<std::int32_t>::max();
+constexpr std::int64_t largestSecond = std::numeric_limits<std::int64_t>::max();
+// The fields before union-bounds' row.
+constexpr std::size_t leadingFields = 6;
+
+std::vector<std::string> splitFields(const std::string& line) {
+  std::vector<std::string> fields(1);
+  for (const char c : line) {
+    if (c == ',') {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+[[noreturn]] void badField(const char* name, const std::string& text) {
+  throw std::invalid_argument(std::string(name) + " \"" + text + "\" is not valid");
+}
+
+std::int64_t wholeField(const char* name, const std::string& text, std::int64_t smallest,
+                        std::int64_t largest) {
+  const auto value = parseWholeNumber(text, smallest, largest);
+  if (!value) badField(name, text);
+  return *value;
+}
+
+mpq_class decimalField(const char* name, const std::string& text) {
+  const auto value = parseDecimal(text);
+  if (!value) badField(name, text);
+  return *value;
+}
+
+}  // namespace
+
+std::string instancesHeader() { return "n,density,P,m,second,probability," + csvHeader(); }
+
+std::string exactDecimal(const mpq_class& value) {
+  mpz_class denominator = value.get_den();
+  int twos = 0, fives = 0;
+  while (mpz_divisible_ui_p(denominator.get_mpz_t(), 2)) {
+    denominator /= 2;
+    ++twos;
+  }
+  while (mpz_divisible_ui_p(denominator.get_mpz_t(), 5)) {
+    denominator /= 5;
+    ++fives;
+  }
+  if (denominator != 1) throw std::invalid_argument("exactDecimal: no finite decimal expansion");
+  // 10^d / denominator is whole for d = max(twos, fives): d decimals are exact.
+  return formatFixed(value, std::max({twos, fives, 1}), Rounding::nearest);
+}
+
+std::string instancesRow(const StudyAnswers& answers, std::int64_t second,
+                         const mpq_class& probability, const OrderBounds& row) {
+  return std::to_string(answers.n) + ',' + std::to_string(answers.density) + ',' +
+         answers.probabilityText + ',' + std::to_string(answers.m) + ',' + std::to_string(second) +
+         ',' + exactDecimal(probability) + ',' + csvRow(row);
+}
+
+InstanceRow parseInstancesRow(const std::string& line) {
+  const std::vector<std::string> fields = splitFields(line);
+  const std::size_t expected = leadingFields + 3 + boundColumns().size();
+  if (fields.size() != expected) {
+    throw std::invalid_argument(std::to_string(fields.size()) + " fields, not the " +
+                                std::to_string(expected) + " of the header");
+  }
+  InstanceRow row;
+  row.n = static_cast<std::int32_t>(wholeField("n", fields[0], 1, largestN));
+  wholeField("density", fields[1], 1, largestInt32);
+  const mpq_class P = decimalField("P", fields[2]);
+  if (P < 0 || P > 1) badField("P", fields[2]);
+  row.m = static_cast<std::int32_t>(wholeField("m", fields[3], 1, largestInt32));
+  row.study = fields[0] + ',' + fields[1] + ',' + fields[2] + ',' + fields[3];
+  row.second = wholeField("second", fields[4], 0, largestSecond);
+  row.probabilityText = fields[5];
+  row.probability = decimalField("probability", fields[5]);
+  if (row.probability < 0 || row.probability > 1) badField("probability", fields[5]);
+  row.order = static_cast<std::int32_t>(wholeField("order", fields[6], 1, std::min(row.n, row.m)));
+  decimalField("S", fields[7]);
+  row.bonferroni = decimalField("bonferroni", fields[8]);
+  for (std::size_t c = 0; c < boundColumns().size(); ++c) {
+    const std::string& text = fields[9 + c];
+    row.boundTexts.push_back(text);
+    row.bounds.push_back(text.empty() ? std::nullopt
+                                      : std::optional(decimalField(boundColumns()[c].name, text)));
+  }
+  return row;
+}
+
+}  // namespace intersections

@@ -1,0 +1,205 @@
+#include "study/summary.h"
+
+#include <algorithm>
+#include <ostream>
+#include <stdexcept>
+
+#include "union_bounds/columns.h"
+#include "union_bounds/decimal.h"
+
+namespace intersections {
+
+namespace {
+
+constexpr int distanceDecimals = 12;
+
+std::string text(double value) {
+  return formatFixed(mpq_class(value), distanceDecimals, Rounding::nearest);
+}
+
+std::vector<std::string> splitStudy(const std::string& study) {
+  std::vector<std::string> fields(1);
+  for (const char c : study) {
+    if (c == ',') {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+std::string describe(const std::vector<std::string>& study) {
+  return "n = " + study[0] + ", density " + study[1] + ", P = " + study[2] + ", m = " + study[3];
+}
+
+using Table = std::vector<std::vector<std::string>>;
+
+// Columns two blanks apart; the first `left` columns aligned to the left.
+void writeAligned(std::ostream& out, const Table& table, std::size_t left) {
+  std::vector<std::size_t> widths;
+  for (const auto& row : table) {
+    widths.resize(std::max(widths.size(), row.size()), 0);
+    for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+  }
+  for (const auto& row : table) {
+    std::string line;
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (c > 0) line += "  ";
+      const std::string pad(widths[c] - row[c].size(), ' ');
+      line += c > 0 && c <= left ? row[c] + pad : pad + row[c];
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out << line << '\n';
+  }
+}
+
+}  // namespace
+
+std::string wrongSideMessage(std::int64_t second, const std::string& probability, const char* bound,
+                             bool isUpper, std::int32_t order, const std::string& value) {
+  return "second " + std::to_string(second) + ": the true probability " + probability + " lies " +
+         (isUpper ? "above" : "below") + " the " + bound + " bound of order " +
+         std::to_string(order) + " (" + value + ")";
+}
+
+std::vector<std::string> StudySummary::add(const InstanceRow& row) {
+  const std::size_t perOrder = 1 + boundColumns().size();
+  if (study_.empty()) {
+    study_ = splitStudy(row.study);
+    orders_ = std::min(row.n, row.m);
+    distances_.resize(static_cast<std::size_t>(orders_) * perOrder);
+  } else if (row.study != study_[0] + ',' + study_[1] + ',' + study_[2] + ',' + study_[3]) {
+    throw std::invalid_argument("the row is of the study n,density,P,m = " + row.study +
+                                ", not of " + study_[0] + ',' + study_[1] + ',' + study_[2] + ',' +
+                                study_[3]);
+  }
+  const std::string second = "second " + std::to_string(row.second);
+  if (!seconds_.empty() && row.second == current_) {
+    if (row.order != lastOrder_ + 1) {
+      throw std::invalid_argument(second + ": order " + std::to_string(row.order) +
+                                  " after order " + std::to_string(lastOrder_));
+    }
+  } else {
+    finish();
+    if (seconds_.count(row.second) != 0) throw std::invalid_argument(second + " comes twice");
+    if (row.order != 1) {
+      throw std::invalid_argument(second + " starts with order " + std::to_string(row.order) +
+                                  ", not 1");
+    }
+    seconds_.insert(row.second);
+    current_ = row.second;
+  }
+  lastOrder_ = row.order;
+
+  std::vector<std::string> wrongSide;
+  Distances* distances = &distances_[static_cast<std::size_t>(row.order - 1) * perOrder];
+  const mpq_class bonferroni = row.order % 2 == 1 ? mpq_class(row.bonferroni - row.probability)
+                                                  : mpq_class(row.probability - row.bonferroni);
+  distances[0].values.push_back(bonferroni.get_d());
+  // The closest rigorous bound of each side: [0] lower, [1] upper.
+  std::optional<mpq_class> closest[2];
+  std::vector<mpq_class> distance(boundColumns().size());
+  for (std::size_t c = 0; c < boundColumns().size(); ++c) {
+    const BoundColumn& column = boundColumns()[c];
+    if (!row.bounds[c]) continue;
+    distance[c] =
+        column.isUpper ? *row.bounds[c] - row.probability : row.probability - *row.bounds[c];
+    distances[1 + c].values.push_back(distance[c].get_d());
+    if (distance[c] < 0) {
+      wrongSide.push_back(wrongSideMessage(row.second, row.probabilityText, column.name,
+                                           column.isUpper, row.order, row.boundTexts[c]));
+    }
+    std::optional<mpq_class>& best = closest[column.isUpper];
+    if (!best || distance[c] < *best) best = distance[c];
+  }
+  for (std::size_t c = 0; c < boundColumns().size(); ++c) {
+    if (row.bounds[c] && distance[c] == *closest[boundColumns()[c].isUpper])
+      ++distances[1 + c].tightest;
+  }
+  return wrongSide;
+}
+
+void StudySummary::finish() const {
+  if (!seconds_.empty() && lastOrder_ != orders_) {
+    throw std::invalid_argument("second " + std::to_string(current_) + " stops after order " +
+                                std::to_string(lastOrder_) + " of " + std::to_string(orders_));
+  }
+}
+
+std::vector<StudySummary::Line> StudySummary::lines() const {
+  std::vector<Line> result;
+  const std::size_t perOrder = 1 + boundColumns().size();
+  for (std::int32_t order = 1; order <= orders_; ++order) {
+    const Distances* distances = &distances_[static_cast<std::size_t>(order - 1) * perOrder];
+    if (!distances[0].values.empty())
+      result.push_back({order, "bonferroni", order % 2 == 1, false, &distances[0]});
+    for (std::size_t c = 0; c < boundColumns().size(); ++c) {
+      const BoundColumn& column = boundColumns()[c];
+      if (!distances[1 + c].values.empty())
+        result.push_back({order, column.name, column.isUpper, true, &distances[1 + c]});
+    }
+  }
+  return result;
+}
+
+// instances, smallest, mean, median, largest.
+std::vector<std::string> StudySummary::statistics(const Distances& distances) {
+  std::vector<double> sorted = distances.values;
+  std::sort(sorted.begin(), sorted.end());
+  // Added in ascending order, so that the mean does not depend on the order
+  // in which the instances came.
+  double sum = 0;
+  for (const double value : sorted) sum += value;
+  const std::size_t count = sorted.size();
+  const double median =
+      count % 2 == 1 ? sorted[count / 2] : (sorted[count / 2 - 1] + sorted[count / 2]) / 2;
+  return {std::to_string(count), text(sorted.front()), text(sum / static_cast<double>(count)),
+          text(median), text(sorted.back())};
+}
+
+void StudySummary::writeTable(std::ostream& out) const {
+  if (seconds_.empty()) {
+    out << "no instances\n";
+    return;
+  }
+  const std::size_t count = seconds_.size();
+  const std::int64_t first = *seconds_.begin(), last = *seconds_.rbegin();
+  const bool everySecond = count == static_cast<std::size_t>(last - first) + 1;
+  out << describe(study_) << ": " << count << " instance" << (count == 1 ? "" : "s") << ", "
+      << (everySecond ? "the seconds " : "of the seconds ") << first << " to " << last
+      << (everySecond ? "" : " (not every one)") << "\n\n";
+  Table table{
+      {"order", "bound", "side", "instances", "smallest", "mean", "median", "largest", "tightest"}};
+  for (const Line& line : lines()) {
+    std::vector<std::string> cells{std::to_string(line.order), line.bound,
+                                   line.isUpper ? "upper" : "lower"};
+    for (std::string& figure : statistics(*line.distances)) cells.push_back(std::move(figure));
+    cells.push_back(line.rigorous ? std::to_string(line.distances->tightest) : "-");
+    table.push_back(std::move(cells));
+  }
+  writeAligned(out, table, 2);
+  out << "\ndistance: how far a bound lies from the true probability of the union on its own side "
+         "(the\nprobability minus a lower bound, an upper bound minus the probability; negative: "
+         "on the wrong side);\nthe true probability of an instance is the exact sum of the "
+         "weights of its outcomes. tightest: in\nhow many instances the bound was the closest "
+         "of its side (ties count for each). bonferroni is made\nfrom the rounded lines: it may "
+         "cross the probability by their rounding, which is no defect, and it\ntakes no part in "
+         "tightest.\n";
+}
+
+void StudySummary::writeCsv(std::ostream& out) const {
+  out << "n,density,P,m,first,last,order,bound,side,instances,smallest,mean,median,largest,"
+         "tightest\n";
+  if (seconds_.empty()) return;
+  const std::string prefix = study_[0] + ',' + study_[1] + ',' + study_[2] + ',' + study_[3] + ',' +
+                             std::to_string(*seconds_.begin()) + ',' +
+                             std::to_string(*seconds_.rbegin()) + ',';
+  for (const Line& line : lines()) {
+    out << prefix << line.order << ',' << line.bound << ',' << (line.isUpper ? "upper" : "lower");
+    for (const std::string& figure : statistics(*line.distances)) out << ',' << figure;
+    out << ',' << (line.rigorous ? std::to_string(line.distances->tightest) : "") << '\n';
+  }
+}
+
+}  // namespace intersections

@@ -1,0 +1,376 @@
+// bounds-study: its rows against union-bounds on the files intersections
+// writes, shards and threads against the whole study, the summary of a file
+// made by hand, and the command lines and files it refuses.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "evaluation/intersections.h"
+#include "instance/packed_columns.h"
+#include "instance/random_instance.h"
+#include "main/memory_limit.h"
+#include "study/instance_lines.h"
+#include "study/instances_csv.h"
+#include "study/run_study.h"
+#include "study/study_instance.h"
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+#include "union_bounds/decimal.h"
+#include "union_bounds/run_union_bounds.h"
+
+namespace {
+
+using namespace intersections;
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+Outcome study(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  const int status = runBoundsStudy(args, out, err, false);
+  return {status, out.str(), err.str()};
+}
+
+// The lines of `text` after its first, each without its LF.
+std::vector<std::string> linesAfterHeader(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  std::getline(in, line);
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+// A row of an instances file from its seventh field on: union-bounds' row.
+std::string boundsPart(const std::string& row) {
+  std::size_t at = 0;
+  for (int field = 0; field < 6; ++field) at = row.find(',', at) + 1;
+  return row.substr(at);
+}
+
+TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
+  struct Case {
+    std::int32_t n, density;
+    const char* P;
+    std::int32_t m;
+    std::int64_t second;
+  };
+  const Case cases[] = {
+      {1, 50, "0.3", 1, 1},           {4, 30, "0.8", 4, 1700000000}, {6, 100, "1", 9, 5},
+      {12, 20, "0.9", 6, 1700000123}, {10, 5, "0", 2, 42},           {40, 3, "0.99", 2, 7},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("n = " + std::to_string(c.n) + ", P = " + c.P + ", second " +
+                 std::to_string(c.second));
+    const StudyAnswers answers{c.n, c.density, c.P, std::strtod(c.P, nullptr), c.m};
+    // The file that intersections writes when its clock reads the second.
+    std::srand(static_cast<unsigned>(c.second));
+    const PackedColumns columns = generatePackedColumns(c.n, c.density);
+    const DoubleSequence weights = makeWeights(c.n, answers.probability);
+    TempDir dir;
+    const std::string path = (dir.path / "prob.txt").string();
+    writeIntersectionProbabilitiesTo(path, c.m, weights, columns);
+    std::ostringstream out, err;
+    ASSERT_EQ(runUnionBounds({"--csv", std::to_string(c.n), path}, out, err), 0) << err.str();
+
+    const InstanceResult result = studyInstance(answers, c.second, {});
+    EXPECT_TRUE(result.wrongSide.empty());
+    const std::vector<std::string> expected = linesAfterHeader(out.str());
+    ASSERT_EQ(result.rows.size(), expected.size());
+    // Every outcome has an event: the union weighs all 2n weights, exactly.
+    const std::string lead = std::to_string(c.n) + ',' + std::to_string(c.density) + ',' + c.P +
+                             ',' + std::to_string(c.m) + ',' + std::to_string(c.second) + ',';
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      const std::string& row = result.rows[i];
+      EXPECT_EQ(row.substr(0, lead.size()), lead);
+      EXPECT_EQ(parseDecimal(row.substr(lead.size(), row.find(',', lead.size()) - lead.size())),
+                mpq_class(weights[0]) * (2 * c.n));
+      EXPECT_EQ(boundsPart(row), expected[i]);
+    }
+  }
+}
+
+TEST(BoundsStudy, TheRowOfASecondIsUnionBoundsOnTheFileIntersectionsWroteThen) {
+  // intersections itself, its clock stopped at 2023-11-14 22:13:20 UTC, second 1700000000.
+  TempDir dir;
+  using testing_support::runCommand;
+  // libfaketime comes before the sanitizers' runtime in a sanitized build.
+  const std::vector<std::string> faketime{
+      "env",      "TZ=UTC", "ASAN_OPTIONS=verify_asan_link_order=0",
+      "faketime", "-f",     "2023-11-14 22:13:20"};
+  auto stopped = [&](std::vector<std::string> command) {
+    command.insert(command.begin(), faketime.begin(), faketime.end());
+    return command;
+  };
+  const auto clock = runCommand(dir.path, stopped({"date", "+%s"}), "");
+  if (clock.exitStatus != 0 || clock.out != "1700000000\n")
+    GTEST_SKIP() << "faketime cannot set the clock here: " << clock.err;
+  const auto written =
+      runCommand(dir.path, stopped({testing_support::programPath()}), "12 20 0.9 6\n");
+  ASSERT_EQ(written.exitStatus, 0) << written.err;
+  const auto bounds =
+      runCommand(dir.path, {testing_support::unionBoundsPath(), "--csv", "12", "prob.txt"}, "");
+  ASSERT_EQ(bounds.exitStatus, 0) << bounds.err;
+  const auto studied =
+      runCommand(dir.path,
+                 {testing_support::boundsStudyPath(), "12", "20", "0.9", "6", "--first",
+                  "1700000000", "--count", "1", "--instances", "rows.csv"},
+                 "");
+  ASSERT_EQ(studied.exitStatus, 0) << studied.err;
+  std::vector<std::string> rows = linesAfterHeader(readFile(dir.path / "rows.csv"));
+  for (std::string& row : rows) row = boundsPart(row);
+  EXPECT_EQ(rows, linesAfterHeader(bounds.out));
+  EXPECT_EQ(rows.size(), 6u);
+}
+
+TEST(BoundsStudy, ProbabilityOfAtLeastCountsTheRowsWithThatManyOnes) {
+  std::srand(31);
+  const EventMatrix matrix = generateEventMatrix(70, 4);  // 140 rows over three words
+  const PackedColumns columns = packColumns(matrix);
+  const double weight = 0.9 / 140;
+  for (const std::int32_t atLeast : {0, 1, 2, 3, 5, 71}) {
+    long rows = 0;
+    for (const IntSequence& row : matrix) {
+      rows += std::count(row.begin(), row.end(), 1) >= atLeast;
+    }
+    EXPECT_EQ(probabilityOfAtLeast(columns, weight, atLeast), mpq_class(weight) * rows)
+        << "at least " << atLeast;
+  }
+}
+
+TEST(BoundsStudy, ShardsAndThreadsGiveTheWholeStudy) {
+  TempDir dir;
+  const std::vector<std::string> answers{"12",      "20",         "0.9",     "6",
+                                         "--first", "1700000000", "--count", "11"};
+  auto with = [&](std::vector<std::string> options) {
+    options.insert(options.begin(), answers.begin(), answers.end());
+    return options;
+  };
+  const std::string whole = (dir.path / "whole.csv").string();
+  const Outcome table = study(with({"--jobs", "1", "--instances", whole}));
+  ASSERT_EQ(table.status, 0) << table.err;
+  const Outcome csv = study(with({"--csv", "--jobs", "3"}));
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  EXPECT_EQ(linesAfterHeader(csv.out).size(), 6u * 3 + 5u * 2);  // orders 2 to 6 have 5 columns
+
+  std::vector<std::string> files{"--summarize"};
+  std::vector<std::string> shardRows;
+  for (int shard = 0; shard < 3; ++shard) {
+    files.push_back((dir.path / ("shard" + std::to_string(shard) + ".csv")).string());
+    const Outcome part = study(with(
+        {"--shard", std::to_string(shard) + "/3", "--jobs", "2", "--instances", files.back()}));
+    ASSERT_EQ(part.status, 0) << part.err;
+    for (const std::string& row : linesAfterHeader(readFile(files.back())))
+      shardRows.push_back(row);
+  }
+  // The shards hold the instances whose index is the shard modulo 3.
+  EXPECT_EQ(shardRows.size(), 11u * 6);
+  EXPECT_EQ(boundsPart(shardRows[6]).substr(0, 2), "1,");
+  EXPECT_NE(shardRows[6].find(",1700000003,"), std::string::npos);
+  std::vector<std::string> wholeRows = linesAfterHeader(readFile(whole));
+  std::sort(wholeRows.begin(), wholeRows.end());
+  std::sort(shardRows.begin(), shardRows.end());
+  EXPECT_EQ(shardRows, wholeRows);
+
+  const Outcome summarized = study(files);
+  EXPECT_EQ(summarized.status, 0) << summarized.err;
+  EXPECT_EQ(summarized.out, table.out);
+  files.push_back("--csv");
+  EXPECT_EQ(study(files).out, csv.out);
+
+  const Outcome threads = study(with({"--jobs", "3", "--instances", whole + ".3"}));
+  EXPECT_EQ(threads.out, table.out);
+  EXPECT_EQ(readFile(whole + ".3"), readFile(whole));
+}
+
+TEST(BoundsStudy, SummaryOfInstancesFilesMadeByHand) {
+  // n = 2, m = 2, every instance of true probability 1/2. Order 1: the
+  // distances of bonferroni 0.1, 0.2, 0.3; of lower 0.2, 0.15, 0.1; of upper
+  // 0.100000001, 0.2, 0.3 (mean 0.600000001 / 3). Order 2: bonferroni 0,
+  // -1e-9 (crossing P by its rounding, no defect), 0.05; lower 1, 2, 3 (e-8)
+  // and de_caen 5e-2, 2e-8, -1e-7 (a defect in second 12): the closest lower
+  // bounds are lower, both (a tie), de_caen; upper 1, 3, 1 and
+  // hunter_worsley 1, 2, 2 (e-8): both, hunter_worsley, upper.
+  const std::string head = instancesHeader() + "\n";
+  const std::string lead = "2,40,0.5,2,";
+  const std::string first =
+      head + lead + "10,0.5,1,0.6,0.600000000,0.300000000000,0.600000001000,,\n" + lead +
+      "10,0.5,2,0.1,0.500000000,0.499999990000,0.500000010000," +
+      "0.500000010000,0.450000000000\n" + lead +
+      "11,0.5,1,0.7,0.700000000,0.350000000000,0.700000000000,,\n" + lead +
+      "11,0.5,2,0.2,0.500000001,0.499999980000,0.500000030000," + "0.500000020000,0.499999980000\n";
+  const std::string second = head + lead +
+                             "12,0.5,1,0.8,0.800000000,0.400000000000,0.800000000000,,\n" + lead +
+                             "12,0.5,2,0.35,0.450000000,0.499999970000,0.500000010000," +
+                             "0.500000020000,0.500000100000\n";
+  TempDir dir;
+  const std::string a = (dir.path / "a.csv").string(), b = (dir.path / "b.csv").string();
+  writeFile(a, first);
+  writeFile(b, second);
+  const Outcome result = study({"--summarize", "--csv", b, a});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err,
+            "bounds-study: second 12: the true probability 0.5 lies below the de_caen bound of "
+            "order 2 (0.500000100000)\n");
+  const std::string prefix = "2,40,0.5,2,10,12,";
+  EXPECT_EQ(
+      result.out,
+      "n,density,P,m,first,last,order,bound,side,instances,smallest,mean,median,largest,"
+      "tightest\n" +
+          prefix +
+          "1,bonferroni,upper,3,0.100000000000,0.200000000000,0.200000000000,0.300000000000,\n" +
+          prefix +
+          "1,lower,lower,3,0.100000000000,0.150000000000,0.150000000000,0.200000000000,3\n" +
+          prefix +
+          "1,upper,upper,3,0.100000001000,0.200000000333,0.200000000000,0.300000000000,3\n" +
+          prefix +
+          "2,bonferroni,lower,3,-0.000000001000,0.016666666333,0.000000000000,0.050000000000,\n" +
+          prefix +
+          "2,lower,lower,3,0.000000010000,0.000000020000,0.000000020000,0.000000030000,2\n" +
+          prefix +
+          "2,upper,upper,3,0.000000010000,0.000000016667,0.000000010000,0.000000030000,2\n" +
+          prefix +
+          "2,hunter_worsley,upper,3,0.000000010000,0.000000016667,0.000000020000,0.000000020000,"
+          "2\n" +
+          prefix +
+          "2,de_caen,lower,3,-0.000000100000,0.016666640000,0.000000020000,0.050000000000,2\n");
+  // Two instances: the median is the mean of the middle two.
+  EXPECT_NE(study({"--summarize", "--csv", a})
+                .out.find("\n2,40,0.5,2,10,11,2,lower,lower,2,0.000000010000,0.000000015000,"
+                          "0.000000015000,0.000000020000,2\n"),
+            std::string::npos);
+  const Outcome table = study({"--summarize", a, b});
+  EXPECT_EQ(table.out.substr(0, table.out.find('\n') + 1),
+            "n = 2, density 40, P = 0.5, m = 2: 3 instances, the seconds 10 to 12\n");
+  EXPECT_EQ(study({"--summarize", b}).out.substr(0, 53),
+            "n = 2, density 40, P = 0.5, m = 2: 1 instance, the se");
+}
+
+TEST(BoundsStudy, RefusesWhatItCannotFollow) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;       // "FILE" stands for a file in a scratch folder
+    std::optional<std::string> content;  // of FILE; none: no such file
+    int status;
+    std::string message;  // after "bounds-study: "; FILE for its path
+  };
+  const std::string usage = "; try 'bounds-study --help'";
+  const std::string header = instancesHeader() + "\n";
+  const std::string row1 = "2,40,0.5,2,10,0.5,1,0.6,0.600000000,0.300000000000,0.600000001000,,\n";
+  const std::string row2 =
+      "2,40,0.5,2,10,0.5,2,0.1,0.500000000,0.499999990000,0.500000010000,0.500000010000,"
+      "0.450000000000\n";
+  // The same row of second 11.
+  auto secondEleven = [](std::string row) { return row.replace(11, 2, "11"); };
+  const Case cases[] = {
+      {"I not below S",
+       {"--shard", "3/3", "4", "50", "0.9", "4"},
+       std::nullopt,
+       2,
+       "--shard takes I/S, whole numbers with 0 <= I < S, not \"3/3\"" + usage},
+      {"no slash",
+       {"--shard=1", "4", "50", "0.9", "4"},
+       std::nullopt,
+       2,
+       "--shard takes I/S, whole numbers with 0 <= I < S, not \"1\"" + usage},
+      {"a sign",
+       {"--shard", "-1/2", "4", "50", "0.9", "4"},
+       std::nullopt,
+       2,
+       "--shard takes I/S, whole numbers with 0 <= I < S, not \"-1/2\"" + usage},
+      {"count of 0",
+       {"4", "50", "0.9", "4", "--count", "0"},
+       std::nullopt,
+       2,
+       "--count takes a whole number from 1 to 1000000000, not \"0\"" + usage},
+      {"P above 1",
+       {"4", "50", "1.5", "4"},
+       std::nullopt,
+       2,
+       "P must be a decimal number from 0 to 1, not \"1.5\"" + usage},
+      {"weights above 1",
+       {"5", "50", "1", "4"},
+       std::nullopt,
+       2,
+       "P = 1 with N = 5 gives 10 weights P/(2N) whose sum exceeds 1" + usage},
+      {"M missing",
+       {"4", "50", "0.9"},
+       std::nullopt,
+       2,
+       "M, the maximum order, is missing" + usage},
+      {"summarize and count",
+       {"--summarize", "--count", "3", "FILE"},
+       "",
+       2,
+       "--summarize reads instances files and takes no --count" + usage},
+      {"no instances file",
+       {"--summarize", "FILE"},
+       std::nullopt,
+       2,
+       "cannot open FILE: No such file or directory"},
+      {"a folder as instances file",
+       {"--summarize", "."},
+       std::nullopt,
+       2,
+       "cannot read .: Is a directory"},
+      {"another header",
+       {"--summarize", "FILE"},
+       "order,S\n",
+       2,
+       "FILE:1: the first line is not the header \"" + instancesHeader() + "\""},
+      {"a row cut short",
+       {"--summarize", "FILE"},
+       header + "2,40,0.5\n",
+       2,
+       "FILE:2: 3 fields, not the 13 of the header"},
+      {"an instance cut short",
+       {"--summarize", "FILE"},
+       header + row1,
+       2,
+       "FILE: second 10 stops after order 1 of 2"},
+      {"an instance twice",
+       {"--summarize", "FILE"},
+       header + row1 + row2 + secondEleven(row1) + secondEleven(row2) + row1,
+       2,
+       "FILE:6: second 10 comes twice"},
+      {"cannot create",
+       {"4", "50", "0.9", "4", "--count", "1", "--instances", "FILE/x.csv"},
+       std::nullopt,
+       2,
+       "cannot create FILE/x.csv: No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = (dir.path / "instances.csv").string();
+    if (c.content) writeFile(path, *c.content);
+    std::vector<std::string> args = c.args;
+    for (std::string& arg : args) {
+      if (const auto at = arg.find("FILE"); at != std::string::npos) arg.replace(at, 4, path);
+    }
+    std::string message = c.message;
+    if (const auto at = message.find("FILE"); at != std::string::npos) message.replace(at, 4, path);
+    const Outcome result = study(args);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "bounds-study: " + message + "\n");
+  }
+  if (memoryLimit()) {
+    const Outcome large = study({"1073741823", "50", "0.9", "2", "--jobs", "1"});
+    EXPECT_EQ(large.status, 3);
+    EXPECT_EQ(large.err.rfind("bounds-study: n = 1073741823 needs about ", 0), 0u) << large.err;
+  }
+}
+
+}  // namespace
