@@ -39,15 +39,6 @@ double probability(const std::string& text, std::int32_t n) {
   if (!exact || *exact < 0 || *exact > 1 || in.fail() || in.peek() != EOF) {
     throw StudyUsageError("P must be a decimal number from 0 to 1, not \"" + text + "\"");
   }
-  // The lines are sums of the 2n weights; with all of them above 1 (P = 1 and
-  // n = 5: ten weights of the double nearest 0.1) the lines are no probabilities.
-  // The weight of every outcome, as the instance computes it.
-  const double weight = value / static_cast<double>(2 * n);
-  if (mpq_class(weight) * (2 * static_cast<long>(n)) > 1) {
-    throw StudyUsageError("P = " + text + " with N = " + std::to_string(n) + " gives " +
-                          std::to_string(2 * static_cast<long>(n)) +
-                          " weights P/(2N) whose sum exceeds 1");
-  }
   return value;
 }
 

@@ -38,8 +38,8 @@ struct StudyUsageError : std::runtime_error {
 // with the options --first T, --count K, --jobs J, --shard I/S (each also as
 // --option=value), --instances FILE, --csv, --help, --version; "--" ends the
 // options. N is a whole number from 1 to 1073741823, DENSITY one from 1 to
-// 2147483647, P a decimal number from 0 to 1 whose 2N weights P/(2N) add up
-// to at most 1, M a whole number from 1 to 2147483647. With --help or
+// 2147483647, P a decimal number from 0 to 1, M a whole number from 1 to
+// 2147483647. With --help or
 // --version nothing else is checked. Throws StudyUsageError.
 StudyOptions parseStudyCommandLine(const std::vector<std::string>& args);
 

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "bounds/cherry_bound.h"
+#include "bounds/cherry_bound.h"
 #include "evaluation/number_format.h"
 #include "instance/index_sets.h"
 
@@ -84,6 +86,10 @@ Observations observeLines(const PackedColumns& columns, double weight, std::int3
   std::vector<Word> prefix;
   std::vector<std::int32_t> set;
   OrderTally tally;
+  // Of order 3 only the lines the cherry tree may read are kept, as the file
+  // reader keeps them: their places come from orders 1 and 2.
+  std::uint64_t placeInOrder = 0;
+  std::size_t nextPick = 0;
   for (int changed; (changed = nextIndexSet(set, n, m)) >= 0;) {
     const std::size_t size = set.size();
     if (size > seen.orders.size() + 1) {
@@ -91,6 +97,7 @@ Observations observeLines(const PackedColumns& columns, double weight, std::int3
       tally.flush();
       seen.orders.push_back(std::move(tally.sums));
       tally = OrderTally{};
+      if (size == 3) seen.pickedPlaces = cherryLinePlaces(seen);
     }
     if (size <= 2 && seen.lines.size() < size) seen.lines.emplace_back();
     prefix.resize(std::max(prefix.size(), size * words));
@@ -106,6 +113,13 @@ Observations observeLines(const PackedColumns& columns, double weight, std::int3
     const std::uint32_t value = units[rows];
     tally.add(value);
     if (size <= 2) seen.lines[size - 1].pushValue(value);
+    if (size == 3) {
+      if (nextPick < seen.pickedPlaces.size() && seen.pickedPlaces[nextPick] == placeInOrder) {
+        seen.picked.pushValue(value);
+        ++nextPick;
+      }
+      ++placeInOrder;
+    }
   }
   if (n >= 1) {
     tally.flush();
@@ -126,7 +140,13 @@ mpq_class probabilityOfAtLeast(const PackedColumns& columns, double weight, std:
   }
   const auto rows =
       std::count_if(ones.begin(), ones.end(), [&](std::int32_t count) { return count >= atLeast; });
-  return mpq_class(weight) * static_cast<long>(rows);
+  // Weights that add up to a little more than 1 are no probability space; the
+  // same weights divided by their sum are one. Its lines differ from the
+  // instance's by less than 10^-15, far inside the rounding interval of every
+  // line, so every bound holds for that space, whose event has this probability.
+  const mpq_class total = mpq_class(weight) * static_cast<long>(columns.rows);
+  const mpq_class probability = mpq_class(weight) * static_cast<long>(rows);
+  return total > 1 ? mpq_class(probability / total) : probability;
 }
 
 }  // namespace intersections

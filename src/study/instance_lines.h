@@ -24,7 +24,9 @@ std::vector<std::uint32_t> lineUnitsByRowCount(double weight, std::size_t rows);
 Observations observeLines(const PackedColumns& columns, double weight, std::int32_t m);
 
 // The exact probability that at least `atLeast` of the events occur: the
-// number of rows with that many ones times `weight`, exactly.
+// number of rows with that many ones times `weight`, exactly, divided by the
+// weight of all rows when that is above 1 (P = 1 with n = 5 gives ten copies
+// of the double nearest 0.1, which add up to a little more than 1).
 mpq_class probabilityOfAtLeast(const PackedColumns& columns, double weight, std::int32_t atLeast);
 
 }  // namespace intersections
