@@ -14,6 +14,7 @@
 
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "union_bounds/prob_file.h"
 #include "union_bounds/run_union_bounds.h"
@@ -226,6 +227,38 @@ TEST(UnionBounds, UsesTheCompleteOrdersOfAFileCutShort) {
               c.message.empty() ? "" : "union-bounds: " + path + ": " + c.message + "\n");
     EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'),
               static_cast<long>(c.rows + 1));
+  }
+}
+
+// The executable itself: its arguments reach the program, "-" reads standard
+// input, and the status is the program's.
+TEST(UnionBounds, TheExecutableReadsStandardInput) {
+  const std::string file = "0.500000000\r\n0.250000000\r\n0.125000000\r\n";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+  };
+  const Case cases[] = {
+      {{"--csv", "2", "-"},
+       0,
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen\n"
+       "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,\n"
+       "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564\n",
+       ""},
+      {{"--csv", "5", "-"},
+       1,
+       "",
+       "union-bounds: standard input: no complete order: order 1 stops after 3 of its 5 lines; "
+       "is N right?\n"},
+      {{}, 2, "", "union-bounds: N, the number of events, is missing; try 'union-bounds --help'\n"},
+  };
+  for (const Case& c : cases) {
+    const testing_support::ProgramResult result = testing_support::runProgram(
+        {.program = testing_support::unionBoundsPath(), .args = c.args, .input = file});
+    EXPECT_EQ(result.exitStatus, c.status);
+    EXPECT_EQ(result.out, c.out);
+    EXPECT_EQ(result.err, c.err);
   }
 }
 
