@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +19,12 @@
 #include "support/temp_dir.h"
 #include "union_bounds/prob_file.h"
 #include "union_bounds/run_union_bounds.h"
+
+namespace intersections {
+void PrintTo(const UnitInterval& interval, std::ostream* out) {
+  *out << "[" << interval.low << ", " << interval.high << "]";
+}
+}  // namespace intersections
 
 namespace {
 
@@ -82,33 +89,100 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
 }
 
 TEST(UnionBounds, CsvOfASmallFileWorkedOutByHand) {
-  // a_1 = 1/2, a_2 = 1/4, b_12 = 1/8, each true value within 10^-9 of these:
-  // order 1: lower (S_1 - 2e-9)/2, upper S_1 + 2e-9; order 2: v_2 = S_2, so
-  // the union v_1 + v_2 = S_1 - S_2 to within 3e-9, and Hunter-Worsley gives
-  // the same upper bound; de Caen 0.499999999^2/0.625000002 +
-  // 0.249999999^2/0.375000002 = 0.56666666156444...
+  const std::string header = "order,S,bonferroni,lower,upper,hunter_worsley,de_caen\n";
+  // A certain event and an impossible one: a_1 in [1 - e, 1], a_2 and b_12 in
+  // [0, e], e = 10^-9, so S_1 in [1 - e, 1 + e] and S_2 in [0, e]. Order 1:
+  // lower S_1 low / 2, upper 1; order 2: the union S_1 - S_2 is at least
+  // 1 - 2e, Hunter-Worsley 1 + e - 0, de Caen (1 - e)^2 / (1 + e) =
+  // 0.99999999700000000299... (a_2 can be 0 and has no term).
+  const std::string certainAndNever =
+      header +
+      "1,1.000000000,1.000000000,0.499999999500,1.000000000000,,\n"
+      "2,0.000000000,1.000000000,0.999999998000,1.000000000000,1.000000001000,0.999999997000\n";
+  struct Case {
+    const char* name;
+    std::string file;
+    std::string csv;
+  };
+  const Case cases[] = {
+      // a_1 = 1/2, a_2 = 1/4, b_12 = 1/8, each true value within 10^-9 of
+      // these: order 1: lower (S_1 - 2e-9)/2, upper S_1 + 2e-9; order 2: v_2 =
+      // S_2, so the union v_1 + v_2 = S_1 - S_2 to within 3e-9, and
+      // Hunter-Worsley gives the same upper bound; de Caen 0.499999999^2 /
+      // 0.625000002 + 0.249999999^2 / 0.375000002 = 0.56666666156444...
+      {"halves and quarters", "0.500000000\r\n0.250000000\r\n0.125000000\r\n",
+       header + "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,\n"
+                "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,"
+                "0.566666661564\n"},
+      // Lines of 13 bytes are added in blocks, others one by one: both must
+      // widen a 0 only upwards and a 1 only downwards.
+      {"1 and 0 in lines of 13 bytes", "1.000000000\r\n0.000000000\r\n0.000000000\r\n",
+       certainAndNever},
+      {"1 and 0 in longer lines", "01.000000000\r\n00.000000000\r\n00.000000000\r\n",
+       certainAndNever},
+  };
   TempDir dir;
   const std::string path = (dir.path / "two.txt").string();
-  writeFile(path, "0.500000000\r\n0.250000000\r\n0.125000000\r\n");
-  const Outcome result = run({"--csv", "2", path});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(
-      result.out,
-      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen\n"
-      "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,\n"
-      "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(path, c.file);
+    const Outcome result = run({"--csv", "2", path});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, c.csv);
+  }
 
   // A known union probability above every upper bound: a warning for each.
+  writeFile(path, cases[0].file);
   const Outcome warned = run({"--union", "0.9", "--csv", "2", path});
   EXPECT_EQ(warned.status, 0);
-  EXPECT_EQ(warned.out, result.out);
+  EXPECT_EQ(warned.out, cases[0].csv);
   EXPECT_EQ(
       warned.err,
       "union-bounds: warning: P = 0.9 lies above the upper bound of order 1 (0.750000002000)\n"
       "union-bounds: warning: P = 0.9 lies above the upper bound of order 2 (0.625000003000)\n"
       "union-bounds: warning: P = 0.9 lies above the hunter_worsley bound of order 2 "
       "(0.625000003000)\n");
+}
+
+// Each line stands for the values within one unit of it, cut to [0, 1]: the
+// sums of each order add the ends, and the lines of orders 1 and 2 are kept
+// as those intervals, whichever path reads the line.
+TEST(UnionBounds, ReadsEachLineAsTheIntervalOneUnitAroundIt) {
+  constexpr std::uint32_t one = unitsPerOne, half = unitsPerOne / 2;
+  const std::vector<UnitInterval> kept = {{one - 1, one}, {0, 1}, {half - 1, half + 1}};
+  struct Case {
+    const char* name;
+    std::string file;  // lines 1, 0 and 1/2 of two events
+  };
+  const Case cases[] = {
+      {"lines of 13 bytes", "1.000000000\r\n0.000000000\r\n0.500000000\r\n"},
+      {"longer lines", "01.000000000\r\n00.000000000\r\n00.500000000\r\n"},
+  };
+  TempDir dir;
+  const std::string path = (dir.path / "prob.txt").string();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(path, c.file);
+    const int descriptor = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(descriptor, 0);
+    const ProbFile file = readProbFile(descriptor, "prob.txt", 2);
+    ::close(descriptor);
+    const Observations& seen = file.observations;
+    ASSERT_EQ(seen.orders.size(), 2u);
+    EXPECT_EQ(seen.orders[0].value, one);
+    EXPECT_EQ(seen.orders[0].low, one - 1);
+    EXPECT_EQ(seen.orders[0].high, one + 1);
+    EXPECT_EQ(seen.orders[1].value, half);
+    EXPECT_EQ(seen.orders[1].low, half - 1);
+    EXPECT_EQ(seen.orders[1].high, half + 1);
+    ASSERT_EQ(seen.lines.size(), 2u);
+    ASSERT_EQ(seen.lines[0].size(), 2u);
+    ASSERT_EQ(seen.lines[1].size(), 1u);
+    EXPECT_EQ(seen.lines[0][0], kept[0]);
+    EXPECT_EQ(seen.lines[0][1], kept[1]);
+    EXPECT_EQ(seen.lines[1][0], kept[2]);
+  }
 }
 
 TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
