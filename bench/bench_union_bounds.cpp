@@ -23,24 +23,18 @@
 #include "bounds/sharp_bounds.h"
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
+#include "support/spawn.h"
+#include "support/statistics.h"
 
 namespace {
 
 using namespace intersections;
+using bench::fail;
+using bench::Measurement;
+using bench::median;
 namespace fs = std::filesystem;
 
 constexpr unsigned benchSeed = 20240607;
-
-[[noreturn]] void fail(const std::string& message) {
-  std::fprintf(stderr, "union_bounds_bench: %s\n", message.c_str());
-  std::exit(2);
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t mid = values.size() / 2;
-  return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
 
 // The moment intervals a file of the instance would give: each S_k exact
 // from the rows (a row with r events is in C(r, k) sets of k events, and all
@@ -84,41 +78,17 @@ void benchLinearProgram(std::int32_t n, std::int32_t m, std::int32_t density, do
               m, m, median(all), runs, median(all) < 1.0 ? "ok" : "FAIL");
 }
 
-struct Measurement {
-  double seconds;
-  long maxRssKb;
-};
-
-Measurement spawn(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = ::fork();
-  if (pid < 0) fail("fork failed");
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    ::execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) fail(args[0] + " failed");
-  return {seconds, usage.ru_maxrss};
-}
+// Runs the command with standard output to /dev/null.
+Measurement timed(const std::vector<std::string>& args) { return bench::spawn({.args = args}); }
 
 void benchFile(const std::string& file, int runs) {
   std::vector<double> wc, ours;
   long wcKb = 0, oursKb = 0;
-  spawn({"/usr/bin/wc", "-l", file});  // into the page cache
+  timed({"/usr/bin/wc", "-l", file});  // into the page cache
   for (int run = 0; run < runs; ++run) {
     // Alternate which goes first.
-    const Measurement a = spawn({"/usr/bin/wc", "-l", file});
-    const Measurement b = spawn({UNION_BOUNDS_EXE, "--csv", "24", file});
+    const Measurement a = timed({"/usr/bin/wc", "-l", file});
+    const Measurement b = timed({UNION_BOUNDS_EXE, "--csv", "24", file});
     wc.push_back(a.seconds);
     ours.push_back(b.seconds);
     wcKb = std::max(wcKb, a.maxRssKb);

@@ -105,7 +105,12 @@ TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
 TEST(BoundsStudy, TheRowOfASecondIsUnionBoundsOnTheFileIntersectionsWroteThen) {
   // intersections itself, its clock stopped at 2023-11-14 22:13:20 UTC, second 1700000000.
   TempDir dir;
-  using testing_support::runCommand;
+  // Runs command[0] (looked up in PATH) with the rest as its arguments.
+  auto runCommand = [](const std::filesystem::path& in, const std::vector<std::string>& command,
+                       const std::string& input) {
+    return testing_support::runProgram(
+        {command[0], std::vector<std::string>(command.begin() + 1, command.end()), input, in});
+  };
   // libfaketime comes before the sanitizers' runtime in a sanitized build.
   const std::vector<std::string> faketime{
       "env",      "TZ=UTC", "ASAN_OPTIONS=verify_asan_link_order=0",

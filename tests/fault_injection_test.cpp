@@ -35,9 +35,16 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::closeInput;
+using testing_support::finishProgram;
+using testing_support::programEnded;
 using testing_support::ProgramResult;
 using testing_support::readFile;
+using testing_support::readOutputUntil;
+using testing_support::RunningProgram;
 using testing_support::runProgram;
+using testing_support::sendInput;
+using testing_support::startProgram;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
@@ -75,18 +82,13 @@ void dropPrivileges() {
 // here, if it cannot.
 std::optional<std::string> cannotRunUnprivileged(const fs::path& dir) {
   if (geteuid() != 0) return std::nullopt;
-  const pid_t pid = fork();
-  if (pid < 0) return "fork failed";
-  if (pid == 0) {
+  const int status = testing_support::runInChild([&] {
     dropPrivileges();
-    const bool ok =
-        access(dir.c_str(), X_OK) == 0 && access(testing_support::programPath(), X_OK) == 0;
-    _exit(ok ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return std::nullopt;
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 126) return "cannot switch to user 65534";
+    return access(dir.c_str(), X_OK) == 0 && access(testing_support::programPath(), X_OK) == 0 ? 0
+                                                                                               : 1;
+  });
+  if (status == 0) return std::nullopt;
+  if (status == 126) return "cannot switch to user 65534";
   return "user 65534 cannot reach " + dir.string() + " or run " + testing_support::programPath();
 }
 
@@ -329,49 +331,17 @@ TEST(FaultInjection, InputEndsBeforeAnAnswer) {
 
 // --- signals -----------------------------------------------------------------
 
-// A started program: its process and the write end of its standard input.
-struct StartedProgram {
-  pid_t pid;
-  int input;
-};
-
-// Starts the program in `dir` with `input` already in its standard input,
-// which stays open for the caller to close, and standard output and error
-// sent to the given files. The termination signals start at their defaults
-// whatever this process has (a background job ignores SIGINT and SIGQUIT),
-// and a SIGQUIT leaves no core file.
-StartedProgram startProgram(const fs::path& dir, const std::string& input, const fs::path& outFile,
-                            const fs::path& errFile) {
-  int in[2];
-  if (pipe(in) != 0) throw std::runtime_error("pipe failed");
+// The program started in `dir`, its answers in its standard input, which
+// stays open for the caller to close. A SIGQUIT leaves no core file.
+RunningProgram startInterruptible(const fs::path& dir, const std::string& input) {
+  RunningProgram program =
+      startProgram({.program = testing_support::programPath(), .dir = dir, .childSetup = [] {
+                      const rlimit noCore{0, 0};
+                      setrlimit(RLIMIT_CORE, &noCore);
+                    }});
   // The answers fit in the pipe's buffer.
-  if (write(in[1], input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
-    throw std::runtime_error("write to pipe failed");
-  }
-  const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || err < 0 || dup2(in[0], 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
-      _exit(127);
-    close(in[0]);
-    close(in[1]);
-    close(out);
-    close(err);
-    if (chdir(dir.c_str()) != 0) _exit(127);
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(sig, SIG_DFL);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-    const rlimit noCore{0, 0};
-    setrlimit(RLIMIT_CORE, &noCore);
-    execl(testing_support::programPath(), testing_support::programPath(),
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(in[0]);
-  return {pid, in[1]};
+  if (!sendInput(program, input)) throw std::runtime_error("write to pipe failed");
+  return program;
 }
 
 const char* signalName(int sig) {
@@ -411,29 +381,29 @@ TEST(FaultInjection, SignalsWhileWritingLeaveCompleteLines) {
   for (int run = 0; run < runs; ++run) {
     const int sig = signals[run % std::size(signals)];
     fs::remove(file);
-    const StartedProgram program = startProgram(dir, input, temp.path / "out", temp.path / "err");
-    close(program.input);
-    int status = 0;
-    bool exited = false;
-    for (struct stat info{}; !exited && (stat(file.c_str(), &info) != 0 || info.st_size == 0);) {
-      exited = waitpid(program.pid, &status, WNOHANG) == program.pid;
+    RunningProgram program = startInterruptible(dir, input);
+    closeInput(program);
+    while (!programEnded(program)) {
+      struct stat info {};
+      if (stat(file.c_str(), &info) == 0 && info.st_size > 0) {
+        usleep(delay(random));
+        kill(program.pid, sig);
+        break;
+      }
       usleep(20);
     }
-    if (!exited) {
-      usleep(delay(random));
-      kill(program.pid, sig);
-      waitpid(program.pid, &status, 0);
-    }
+    const ProgramResult result = finishProgram(program);
     const std::string content = readFile(file);
     const std::string at = std::string(signalName(sig)) + " run " + std::to_string(run) + ": ";
-    if (!WIFSIGNALED(status) || WTERMSIG(status) != sig) {
+    if (result.signal != sig) {
       ++notBySignal;
-      if (firstProblem.empty()) firstProblem = at + "status " + std::to_string(status);
-    }
-    if (readFile(temp.path / "out") != firstPrompts(4) || readFile(temp.path / "err") != "") {
-      ++unfinished;
       if (firstProblem.empty())
-        firstProblem = at + "unexpected output: " + readFile(temp.path / "err");
+        firstProblem = at + "status " + std::to_string(result.exitStatus) + ", signal " +
+                       std::to_string(result.signal);
+    }
+    if (result.out != firstPrompts(4) || !result.err.empty()) {
+      ++unfinished;
+      if (firstProblem.empty()) firstProblem = at + "unexpected output: " + result.err;
     }
     if (content.size() % line.size() != 0) {
       ++partial;
@@ -477,32 +447,21 @@ TEST(FaultInjection, SignalBeforeTheFileIsOpenedEndsTheRunAtOnce) {
   const std::string oldContent = "0.123456789\r\nold\r\n";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TempDir temp, logs;
+    TempDir temp;
     writeFile(temp.path / "prob.txt", oldContent);
-    const StartedProgram program =
-        startProgram(temp.path, c.input, logs.path / "out", logs.path / "err");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (readFile(logs.path / "out") != firstPrompts(c.promptsShown) &&
-           std::chrono::steady_clock::now() < deadline) {
-      usleep(100);
-    }
+    RunningProgram program = startInterruptible(temp.path, c.input);
+    EXPECT_TRUE(readOutputUntil(program, firstPrompts(c.promptsShown), std::chrono::seconds(20)));
     kill(program.pid, c.sig);
     const auto sent = std::chrono::steady_clock::now();
-    int status = 0;
-    bool ended = false;
-    while (!(ended = waitpid(program.pid, &status, WNOHANG) == program.pid) &&
-           std::chrono::steady_clock::now() - sent < std::chrono::seconds(1)) {
+    while (!programEnded(program) &&
+           std::chrono::steady_clock::now() - sent < std::chrono::seconds(1))
       usleep(1000);
-    }
-    if (!ended) {
-      kill(program.pid, SIGKILL);
-      waitpid(program.pid, &status, 0);
-    }
-    close(program.input);
+    const bool ended = program.ended;
+    if (!ended) kill(program.pid, SIGKILL);
+    const ProgramResult result = finishProgram(program);
     EXPECT_TRUE(ended) << "still running a second after the signal";
-    EXPECT_EQ(readFile(logs.path / "out"), firstPrompts(c.promptsShown));
-    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
-    EXPECT_EQ(WTERMSIG(status), c.sig);
+    EXPECT_EQ(result.out, firstPrompts(c.promptsShown));
+    EXPECT_EQ(result.signal, c.sig) << "status " << result.exitStatus;
     EXPECT_EQ(readFile(temp.path / "prob.txt"), oldContent);
   }
 }

@@ -24,6 +24,7 @@
 #include "evaluation/number_format.h"
 #include "instance/index_sets.h"
 #include "instance/sequence_ops.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace intersections {
@@ -31,6 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::readFile;
+using testing_support::runInChild;
 using testing_support::TempDir;
 using testing_support::WorkingDirectory;
 using testing_support::writeFile;
@@ -76,27 +78,6 @@ std::string composedFile(std::int32_t m, const DoubleSequence& weights, const Ev
     file += "\r\n";
   }
   return file;
-}
-
-// Runs `body` in a forked child and returns its exit status, or 128 plus the
-// signal that ended it. The child never returns into the test framework.
-int runInChild(const std::function<int()>& body) {
-  std::cout.flush();
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    int code = 99;
-    try {
-      code = body();
-    } catch (...) {
-      code = 98;
-    }
-    _exit(code);
-  }
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) throw std::runtime_error("waitpid failed");
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 bool contains(const std::string& text, const std::string& part) {

@@ -16,203 +16,16 @@
 #include <string>
 #include <vector>
 
+#include "support/reference_format.h"
+
 namespace intersections {
 namespace {
 
-// ---------------------------------------------------------------------------
-// A second, independent formatter. It builds the exact decimal expansion of
-// the double with big-integer arithmetic (base 10^9 limbs) and applies the two
-// roundings with plain integer arithmetic on the digits, so it shares nothing
-// with the production path (which reads digits from std::to_chars).
-// ---------------------------------------------------------------------------
-
-constexpr std::uint64_t limbBase = 1000000000;
-using Big = std::vector<std::uint32_t>;  // base 10^9, least significant limb first
-
-Big timesSmall(const Big& a, std::uint32_t factor) {
-  Big result;
-  result.reserve(a.size() + 1);
-  std::uint64_t carry = 0;
-  for (const std::uint32_t limb : a) {
-    const std::uint64_t current = std::uint64_t{limb} * factor + carry;
-    result.push_back(static_cast<std::uint32_t>(current % limbBase));
-    carry = current / limbBase;
-  }
-  while (carry != 0) {
-    result.push_back(static_cast<std::uint32_t>(carry % limbBase));
-    carry /= limbBase;
-  }
-  return result;
-}
-
-// 5^k for every negative binary exponent of a double (down to -1074) and 2^k
-// for every positive one (up to 971).
-struct PowerTables {
-  std::vector<Big> five;
-  std::vector<Big> two;
-  PowerTables() {
-    five.push_back(Big{1});
-    for (int k = 1; k <= 1074; ++k) five.push_back(timesSmall(five.back(), 5));
-    two.push_back(Big{1});
-    for (int k = 1; k <= 971; ++k) two.push_back(timesSmall(two.back(), 2));
-  }
-};
-
-const PowerTables& powerTables() {
-  static const PowerTables tables;
-  return tables;
-}
-
-// The first N significant digits of the exact value (truncated; zeros past
-// the end of the expansion) and the power of ten of the first one.
-template <std::size_t N>
-struct LeadingDigits {
-  std::array<int, N> digit{};
-  int exponent = 0;  // value = digit[0].digit[1]digit[2]... * 10^exponent
-};
-
-template <std::size_t N>
-LeadingDigits<N> leadingDigits(double magnitude) {
-  const auto bits = std::bit_cast<std::uint64_t>(magnitude);
-  const int biased = static_cast<int>(bits >> 52) & 0x7ff;
-  std::uint64_t significand = bits & ((std::uint64_t{1} << 52) - 1);
-  int binaryExponent = -1074;
-  if (biased != 0) {
-    significand |= std::uint64_t{1} << 52;
-    binaryExponent = biased - 1075;
-  }
-  // magnitude = significand * 2^e. For e < 0 that is significand * 5^-e
-  // divided by 10^-e: the digits of an integer with the point -e places from
-  // the right.
-  const PowerTables& tables = powerTables();
-  const Big& factor = binaryExponent >= 0 ? tables.two[static_cast<std::size_t>(binaryExponent)]
-                                          : tables.five[static_cast<std::size_t>(-binaryExponent)];
-  const int pointFromRight = binaryExponent >= 0 ? 0 : -binaryExponent;
-
-  // significand < 2^53 is split into two base 10^9 limbs so that every
-  // partial product fits in 64 bits.
-  const std::uint64_t low = significand % limbBase;
-  const std::uint64_t high = significand / limbBase;
-  std::array<std::uint64_t, 100> product{};
-  const std::size_t size = factor.size();
-  std::uint64_t carry = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    const std::uint64_t current = factor[i] * low + carry;
-    product[i] = current % limbBase;
-    carry = current / limbBase;
-  }
-  product[size] = carry;
-  carry = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    const std::uint64_t current = product[i + 1] + factor[i] * high + carry;
-    product[i + 1] = current % limbBase;
-    carry = current / limbBase;
-  }
-  product[size + 1] = carry;
-  std::size_t limbs = size + 2;
-  while (limbs > 1 && product[limbs - 1] == 0) --limbs;
-
-  LeadingDigits<N> result;
-  std::size_t filled = 0;
-  int topDigits[10];
-  int topCount = 0;
-  for (std::uint64_t v = product[limbs - 1]; v != 0; v /= 10)
-    topDigits[topCount++] = static_cast<int>(v % 10);
-  for (int i = topCount - 1; i >= 0 && filled < N; --i) result.digit[filled++] = topDigits[i];
-  for (std::size_t limb = limbs - 1; limb-- > 0 && filled < N;) {
-    int digits[9];
-    std::uint64_t v = product[limb];
-    for (int i = 8; i >= 0; --i) {
-      digits[i] = static_cast<int>(v % 10);
-      v /= 10;
-    }
-    for (int i = 0; i < 9 && filled < N; ++i) result.digit[filled++] = digits[i];
-  }
-  result.exponent = 9 * static_cast<int>(limbs - 1) + topCount - 1 - pointFromRight;
-  return result;
-}
-
-// Appends the decimal digits of `v` (at least one) to `out`.
-std::size_t appendInteger(std::uint64_t v, char* out) {
-  char reversed[24];
-  std::size_t count = 0;
-  do {
-    reversed[count++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  for (std::size_t i = 0; i < count; ++i) out[i] = reversed[count - 1 - i];
-  return count;
-}
-
-// The text of `value` under the two-step rule, written to `out` (room for 330
-// characters); returns its length.
-std::size_t referenceFormat(double value, char* out) {
-  if (std::isnan(value)) {
-    std::memcpy(out, "nan", 3);
-    return 3;
-  }
-  std::size_t length = 0;
-  if (std::signbit(value)) out[length++] = '-';
-  const double magnitude = std::fabs(value);
-  if (std::isinf(magnitude)) {
-    std::memcpy(out + length, "inf", 3);
-    return length + 3;
-  }
-  if (magnitude == 0.0) {
-    std::memcpy(out + length, "0.000000000", 11);
-    return length + 11;
-  }
-
-  const LeadingDigits<18> exact = leadingDigits<18>(magnitude);
-  // First step: 17 significant digits, up when the 18th is 5 or more.
-  std::uint64_t kept = 0;
-  for (int i = 0; i < 17; ++i) kept = kept * 10 + static_cast<std::uint64_t>(exact.digit[i]);
-  int exponent = exact.exponent;  // the rounded value is kept * 10^(exponent - 16)
-  if (exact.digit[17] >= 5 && ++kept == 100000000000000000ULL) {
-    kept = 10000000000000000ULL;
-    ++exponent;
-  }
-  // Second step: value * 10^9 = kept * 10^(exponent - 7), cut to an integer,
-  // up when the first digit cut off is 5 or more.
-  char scaled[330];
-  std::size_t scaledLength;
-  const int shift = exponent - 7;
-  if (shift >= 0) {
-    scaledLength = appendInteger(kept, scaled);
-    std::memset(scaled + scaledLength, '0', static_cast<std::size_t>(shift));
-    scaledLength += static_cast<std::size_t>(shift);
-  } else {
-    std::uint64_t truncated = 0;
-    std::uint64_t next = 0;
-    const int cut = -shift;
-    if (cut <= 17) {
-      std::uint64_t power = 1;
-      for (int i = 1; i < cut; ++i) power *= 10;  // 10^(cut - 1)
-      next = kept / power % 10;
-      truncated = kept / power / 10;
-    }
-    if (next >= 5) ++truncated;
-    scaledLength = appendInteger(truncated, scaled);
-  }
-  // At least one digit before the point.
-  if (scaledLength < 10) {
-    const std::size_t pad = 10 - scaledLength;
-    std::memmove(scaled + pad, scaled, scaledLength);
-    std::memset(scaled, '0', pad);
-    scaledLength = 10;
-  }
-  const std::size_t before = scaledLength - 9;
-  std::memcpy(out + length, scaled, before);
-  length += before;
-  out[length++] = '.';
-  std::memcpy(out + length, scaled + before, 9);
-  return length + 9;
-}
-
-std::string referenceText(double value) {
-  char buffer[330];
-  return std::string(buffer, referenceFormat(value, buffer));
-}
+using testing_support::LeadingDigits;
+using testing_support::leadingDigits;
+using testing_support::referenceFormat;
+using testing_support::referenceText;
+using testing_support::referenceTextRoom;
 
 std::string hex(double value) {
   std::ostringstream text;
@@ -304,11 +117,10 @@ TEST(ProbabilityFormat, WriteProbabilityFillsExactlyTheReturnedLength) {
 // Differential comparison against the reference.
 // ---------------------------------------------------------------------------
 
-#ifdef INTERSECTIONS_SANITIZED_BUILD
-constexpr std::size_t randomScale = 10;  // the sanitizer pass runs a tenth of the random values
-#else
-constexpr std::size_t randomScale = 1;
-#endif
+// The random comparisons run in full under the CTest label long (the test
+// suites named ...Long); the default run, and the one under the sanitizers,
+// take a tenth of their values.
+constexpr std::size_t fullRun = 1, defaultRun = 10;
 
 class Comparison {
  public:
@@ -322,7 +134,7 @@ class Comparison {
   void check(double value) {
     if (stopped()) return;
     ++compared_;
-    char expected[330];
+    char expected[referenceTextRoom];
     const std::size_t expectedLength = referenceFormat(value, expected);
     const std::size_t actualLength = writeProbability(value, actual_.get());
     if (actualLength != expectedLength ||
@@ -366,7 +178,7 @@ void report(const char* name, std::size_t count) {
   std::cout << "[ compared ] " << name << ": " << count << " values\n";
 }
 
-TEST(ProbabilityFormat, MatchesReferenceOnRandomDoubles) {
+void compareOnRandomDoubles(std::size_t randomScale) {
   std::mt19937_64 random(20240611);
   Comparison comparison;
 
@@ -434,6 +246,8 @@ TEST(ProbabilityFormat, MatchesReferenceOnRandomDoubles) {
   report("random doubles", comparison.compared());
   EXPECT_GT(comparison.compared(), 4000000 / randomScale);
 }
+TEST(ProbabilityFormat, MatchesReferenceOnRandomDoubles) { compareOnRandomDoubles(defaultRun); }
+TEST(ProbabilityFormatLong, MatchesReferenceOnRandomDoubles) { compareOnRandomDoubles(fullRun); }
 
 TEST(ProbabilityFormat, MatchesReferenceOnBoundaries) {
   Comparison comparison;
@@ -491,7 +305,7 @@ TEST(ProbabilityFormat, MatchesReferenceOnBoundaries) {
 // Doubles whose exact expansion has exactly 18 significant digits, the last a
 // 5: M / 2^k with M odd and M * 5^k of 18 digits. The first rounding then
 // meets a tie, which goes up.
-TEST(ProbabilityFormat, MatchesReferenceWhenThe18thDigitIsExactlyFive) {
+void compareWhenThe18thDigitIsExactlyFive(std::size_t randomScale) {
   std::mt19937_64 random(7);
   Comparison comparison;
   std::size_t ties = 0;
@@ -508,7 +322,7 @@ TEST(ProbabilityFormat, MatchesReferenceWhenThe18thDigitIsExactlyFive) {
     if (M >= high) M -= 2;
     if (M < low) continue;
     const double value = std::ldexp(static_cast<double>(M), -k);
-    const LeadingDigits<40> digits = leadingDigits<40>(value);
+    const LeadingDigits digits = leadingDigits(value, 40);
     bool tie = digits.digit[17] == 5;
     for (int j = 18; j < 40; ++j) tie = tie && digits.digit[j] == 0;
     if (tie) ++ties;
@@ -517,6 +331,12 @@ TEST(ProbabilityFormat, MatchesReferenceWhenThe18thDigitIsExactlyFive) {
   report("18th digit 5", comparison.compared());
   // The construction must really produce ties, or this test checks nothing new.
   EXPECT_GT(ties, 100000 / randomScale);
+}
+TEST(ProbabilityFormat, MatchesReferenceWhenThe18thDigitIsExactlyFive) {
+  compareWhenThe18thDigitIsExactlyFive(defaultRun);
+}
+TEST(ProbabilityFormatLong, MatchesReferenceWhenThe18thDigitIsExactlyFive) {
+  compareWhenThe18thDigitIsExactlyFive(fullRun);
 }
 
 // Modular arithmetic for the construction below; moduli stay below 2^53, so
@@ -544,14 +364,14 @@ std::uint64_t powMod(std::uint64_t base, int exponent, std::uint64_t modulus) {
 //     10^q - 2^q t, a run of 9s (t > 0), or 2^q |t| after 0s (t < 0);
 //   small x = M * 2^-k: M * 5^k = -5^q t (mod 10^q), likewise.
 // Only the candidates with exactly 18 + q digits are kept.
-TEST(ProbabilityFormat, MatchesReferenceOnRunsOfNinesAndZerosAfterThe18thDigit) {
+void compareOnRunsOfNinesAndZerosAfterThe18thDigit(std::size_t randomScale) {
   Comparison comparison;
   std::size_t nineRuns = 0;
   std::size_t zeroRuns = 0;
   std::size_t fourThenNines = 0;
   const std::uint64_t two52 = std::uint64_t{1} << 52;
   auto consider = [&](double value, int q) {
-    const LeadingDigits<30> digits = leadingDigits<30>(value);
+    const LeadingDigits digits = leadingDigits(value, 30);
     if (digits.exponent + 1 != 18 + q) return;
     int nines = 0, zeros = 0;
     while (18 + nines < 30 && digits.digit[18 + nines] == 9) ++nines;
@@ -615,6 +435,12 @@ TEST(ProbabilityFormat, MatchesReferenceOnRunsOfNinesAndZerosAfterThe18thDigit) 
   EXPECT_GT(nineRuns, 1000 / randomScale);
   EXPECT_GT(zeroRuns, 1000 / randomScale);
   EXPECT_GT(fourThenNines, 50 / randomScale);
+}
+TEST(ProbabilityFormat, MatchesReferenceOnRunsOfNinesAndZerosAfterThe18thDigit) {
+  compareOnRunsOfNinesAndZerosAfterThe18thDigit(defaultRun);
+}
+TEST(ProbabilityFormatLong, MatchesReferenceOnRunsOfNinesAndZerosAfterThe18thDigit) {
+  compareOnRunsOfNinesAndZerosAfterThe18thDigit(fullRun);
 }
 
 }  // namespace

@@ -1,16 +1,10 @@
 // End-to-end: the built executable with its answers on standard input.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -200,56 +194,21 @@ TEST(Program, OutOfMemoryIsReportedNotACrash) {
 #endif
 }
 
-// Reads from `fd` until `text` has arrived after what was read before.
-bool waitFor(int fd, std::string& seen, const std::string& text) {
-  const std::size_t from = seen.size();
-  char buffer[4096];
-  while (seen.find(text, from) == std::string::npos) {
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, 10000) <= 0) return false;
-    const ssize_t got = read(fd, buffer, sizeof buffer);
-    if (got <= 0) return false;
-    seen.append(buffer, static_cast<std::size_t>(got));
-  }
-  return true;
-}
-
 TEST(Program, EachPromptArrivesBeforeTheProgramWaits) {
   TempDir dir;
-  int in[2], out[2];
-  ASSERT_EQ(pipe(in), 0);
-  ASSERT_EQ(pipe(out), 0);
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
-    if (chdir(dir.path.c_str()) != 0) _exit(127);
-    execl(testing_support::programPath(), testing_support::programPath(),
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
+  testing_support::RunningProgram program =
+      testing_support::startProgram({.program = testing_support::programPath(), .dir = dir.path});
   // Each answer is written only once its prompt has come through the pipe:
   // a prompt held back in a buffer would leave both sides waiting.
-  std::string seen;
   const char* answers[] = {"4\n", "100\n", "0.5\n", "2\n"};
   for (std::size_t i = 0; i < 4; ++i) {
-    ASSERT_TRUE(waitFor(out[0], seen, prompts[i])) << "prompt " << i + 1 << " never arrived";
-    ASSERT_EQ(write(in[1], answers[i], std::strlen(answers[i])),
-              static_cast<ssize_t>(std::strlen(answers[i])));
+    ASSERT_TRUE(testing_support::readOutputUntil(program, prompts[i]))
+        << "prompt " << i + 1 << " never arrived";
+    ASSERT_TRUE(testing_support::sendInput(program, answers[i]));
   }
-  close(in[1]);
-  char rest[256];
-  while (read(out[0], rest, sizeof rest) > 0) {
-  }
-  close(out[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(seen, firstPrompts(4));
+  const auto result = testing_support::finishProgram(program);
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.out, firstPrompts(4));
   EXPECT_EQ(splitLines(readFile(dir.path / "prob.txt")).size(), 10u);
 }
 

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ostream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -17,9 +18,16 @@
 #include "bounds/cherry_bound.h"
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "union_bounds/prob_file.h"
 #include "union_bounds/run_union_bounds.h"
+
+namespace intersections {
+void PrintTo(const UnitInterval& interval, std::ostream* out) {
+  *out << "[" << interval.low << ", " << interval.high << "]";
+}
+}  // namespace intersections
 
 namespace {
 
@@ -170,6 +178,11 @@ TEST(ProbFile, PicksTheLinesAskedForOnceTheNextOrderBegins) {
 }
 
 TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
+  const std::string certainAndNever =
+      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
+      "1,1.000000000,1.000000000,0.499999999500,1.000000000000,,,,\n"
+      "2,0.000000000,1.000000000,0.999999998000,1.000000000000,1.000000001000,0.999999997000,"
+      "0.999999998500,\n";
   struct Case {
     const char* content;
     std::vector<std::string> args;  // before the file
@@ -216,6 +229,16 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
        "1,1.200000000,0.000000000,0.099999998500,0.600000001500,,,,\n"
        "2,0.650000000,0.650000000,0.216666665666,0.583333336334,,,,\n"
        "3,0.100000000,0.450000000,0.449999995000,0.450000005000,,,,\n"},
+      // A certain event and an impossible one: a_1 in [1 - e, 1], a_2 and b_12
+      // in [0, e], e = 10^-9, so S_1 in [1 - e, 1 + e] and S_2 in [0, e].
+      // Order 1: lower S_1 low / 2, upper 1; order 2: the union S_1 - S_2 is at
+      // least 1 - 2e, Hunter-Worsley 1 + e - 0, de Caen (1 - e)^2 / (1 + e) =
+      // 0.99999999700000000299... (a_2 can be 0 and has no term), kat with
+      // t = 1: (2 (1 - e) - e) / 2. Lines of 13 bytes are added in blocks,
+      // others one by one: both must widen a 0 only upwards and a 1 only
+      // downwards.
+      {"1.000000000\r\n0.000000000\r\n0.000000000\r\n", {"2"}, certainAndNever},
+      {"01.000000000\r\n00.000000000\r\n00.000000000\r\n", {"2"}, certainAndNever},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.csv);
@@ -286,6 +309,46 @@ TEST(UnionBounds, TableForAtLeastRLeavesOutTheUnionsOwnBounds) {
                             "    1  0.450000000000  0.350000001500  0.150000001500\n"
                             "    2  0.200000000000  0.233333334333  0.133333336333\n"
                             "    3  0.000000000000  0.000000005000  0.000000005000\n");
+}
+
+// Each line stands for the values within one unit of it, cut to [0, 1]: the
+// sums of each order add the ends, and the lines of orders 1 and 2 are kept
+// as those intervals, whichever path reads the line.
+TEST(UnionBounds, ReadsEachLineAsTheIntervalOneUnitAroundIt) {
+  constexpr std::uint32_t one = unitsPerOne, half = unitsPerOne / 2;
+  const std::vector<UnitInterval> kept = {{one - 1, one}, {0, 1}, {half - 1, half + 1}};
+  struct Case {
+    const char* name;
+    std::string file;  // lines 1, 0 and 1/2 of two events
+  };
+  const Case cases[] = {
+      {"lines of 13 bytes", "1.000000000\r\n0.000000000\r\n0.500000000\r\n"},
+      {"longer lines", "01.000000000\r\n00.000000000\r\n00.500000000\r\n"},
+  };
+  TempDir dir;
+  const std::string path = (dir.path / "prob.txt").string();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(path, c.file);
+    const int descriptor = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(descriptor, 0);
+    const ProbFile file = readProbFile(descriptor, "prob.txt", 2);
+    ::close(descriptor);
+    const Observations& seen = file.observations;
+    ASSERT_EQ(seen.orders.size(), 2u);
+    EXPECT_EQ(seen.orders[0].value, one);
+    EXPECT_EQ(seen.orders[0].low, one - 1);
+    EXPECT_EQ(seen.orders[0].high, one + 1);
+    EXPECT_EQ(seen.orders[1].value, half);
+    EXPECT_EQ(seen.orders[1].low, half - 1);
+    EXPECT_EQ(seen.orders[1].high, half + 1);
+    ASSERT_EQ(seen.lines.size(), 2u);
+    ASSERT_EQ(seen.lines[0].size(), 2u);
+    ASSERT_EQ(seen.lines[1].size(), 1u);
+    EXPECT_EQ(seen.lines[0][0], kept[0]);
+    EXPECT_EQ(seen.lines[0][1], kept[1]);
+    EXPECT_EQ(seen.lines[1][0], kept[2]);
+  }
 }
 
 TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
@@ -432,6 +495,39 @@ TEST(UnionBounds, UsesTheCompleteOrdersOfAFileCutShort) {
               c.message.empty() ? "" : "union-bounds: " + path + ": " + c.message + "\n");
     EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'),
               static_cast<long>(c.rows + 1));
+  }
+}
+
+// The executable itself: its arguments reach the program, "-" reads standard
+// input, and the status is the program's.
+TEST(UnionBounds, TheExecutableReadsStandardInput) {
+  const std::string file = "0.500000000\r\n0.250000000\r\n0.125000000\r\n";
+  // What the program prints for the same lines read from a file (its values
+  // are checked by CsvOfSmallFilesWorkedOutByHand).
+  TempDir dir;
+  writeFile(dir.path / "prob.txt", file);
+  const std::string csv = run({"--csv", "2", (dir.path / "prob.txt").string()}).out;
+  ASSERT_NE(csv, "");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+  };
+  const Case cases[] = {
+      {{"--csv", "2", "-"}, 0, csv, ""},
+      {{"--csv", "5", "-"},
+       1,
+       "",
+       "union-bounds: standard input: no complete order: order 1 stops after 3 of its 5 lines; "
+       "is N right?\n"},
+      {{}, 2, "", "union-bounds: N, the number of events, is missing; try 'union-bounds --help'\n"},
+  };
+  for (const Case& c : cases) {
+    const testing_support::ProgramResult result = testing_support::runProgram(
+        {.program = testing_support::unionBoundsPath(), .args = c.args, .input = file});
+    EXPECT_EQ(result.exitStatus, c.status);
+    EXPECT_EQ(result.out, c.out);
+    EXPECT_EQ(result.err, c.err);
   }
 }
 

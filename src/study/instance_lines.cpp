@@ -6,7 +6,6 @@
 #include <string>
 
 #include "bounds/cherry_bound.h"
-#include "bounds/cherry_bound.h"
 #include "evaluation/number_format.h"
 #include "instance/index_sets.h"
 
