@@ -30,7 +30,7 @@ std::int64_t whole(const std::string& text, std::int64_t smallest, std::int64_t 
 
 // P as the dialogue of intersections reads the same text: formatted extraction
 // of a double in the classic locale.
-double probability(const std::string& text, std::int32_t n) {
+double probability(const std::string& text) {
   const std::optional<mpq_class> exact = parseDecimal(text);
   std::istringstream in(text);
   in.imbue(std::locale::classic());
@@ -135,7 +135,7 @@ StudyOptions parseStudyCommandLine(const std::vector<std::string>& args) {
             "DENSITY must be a whole number from 1 to " + std::to_string(largestInt32) +
                 " (percent; 100 or more gives a matrix of ones)"));
   answers.probabilityText = operands[2];
-  answers.probability = probability(operands[2], answers.n);
+  answers.probability = probability(operands[2]);
   answers.m = static_cast<std::int32_t>(
       whole(operands[3], 1, largestInt32,
             "M must be a whole number from 1 to " + std::to_string(largestInt32)));
