@@ -17,10 +17,13 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -329,6 +332,27 @@ TEST(FaultInjection, InputEndsBeforeAnAnswer) {
 
 // --- signals -----------------------------------------------------------------
 
+// Every catchable signal whose default action ends the process, but SIGXFSZ,
+// which the program ignores so that a file size limit fails a write instead.
+// Under the sanitizers SIGSEGV, SIGBUS and SIGFPE have the sanitizer's own
+// handler, which reports them instead of ending by them.
+std::vector<int> terminatingSignals() {
+  std::vector<int> signals = {SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,
+                              SIGUSR1, SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGSTKFLT,
+                              SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS};
+#ifndef INTERSECTIONS_SANITIZED_BUILD
+  signals.insert(signals.end(), {SIGSEGV, SIGBUS, SIGFPE});
+#endif
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) signals.push_back(sig);
+  return signals;
+}
+
+std::string signalName(int sig) {
+  if (sig >= SIGRTMIN && sig <= SIGRTMAX) return "SIGRTMIN+" + std::to_string(sig - SIGRTMIN);
+  const char* abbreviation = sigabbrev_np(sig);
+  return abbreviation != nullptr ? std::string("SIG") + abbreviation : std::to_string(sig);
+}
+
 // A started program: its process and the write end of its standard input.
 struct StartedProgram {
   pid_t pid;
@@ -337,9 +361,10 @@ struct StartedProgram {
 
 // Starts the program in `dir` with `input` already in its standard input,
 // which stays open for the caller to close, and standard output and error
-// sent to the given files. The termination signals start at their defaults
-// whatever this process has (a background job ignores SIGINT and SIGQUIT),
-// and a SIGQUIT leaves no core file.
+// sent to the given files. Every signal starts at its default action and
+// unblocked, whatever this process has (a background job ignores SIGINT and
+// SIGQUIT, runProgram ignores SIGPIPE), and a core-dumping signal leaves no
+// core file.
 StartedProgram startProgram(const fs::path& dir, const std::string& input, const fs::path& outFile,
                             const fs::path& errFile) {
   int in[2];
@@ -360,7 +385,7 @@ StartedProgram startProgram(const fs::path& dir, const std::string& input, const
     close(out);
     close(err);
     if (chdir(dir.c_str()) != 0) _exit(127);
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(sig, SIG_DFL);
+    for (int sig = 1; sig < NSIG; ++sig) std::signal(sig, SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -374,42 +399,129 @@ StartedProgram startProgram(const fs::path& dir, const std::string& input, const
   return {pid, in[1]};
 }
 
-const char* signalName(int sig) {
-  switch (sig) {
-    case SIGINT:
-      return "SIGINT";
-    case SIGTERM:
-      return "SIGTERM";
-    case SIGHUP:
-      return "SIGHUP";
-    case SIGQUIT:
-      return "SIGQUIT";
-  }
-  return "another signal";
+// The state letter of a process in /proc/PID/stat: 'S' while it sleeps in a
+// blocking call, '?' when it cannot be read.
+char processState(pid_t pid) {
+  const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+  const std::size_t close = stat.rfind(')');
+  return close != std::string::npos && close + 2 < stat.size() ? stat[close + 2] : '?';
 }
+
+// The signals that the process has a handler for, from SigCgt in
+// /proc/PID/status: bit sig - 1 for each.
+std::uint64_t caughtSignals(pid_t pid) {
+  std::istringstream status(readFile("/proc/" + std::to_string(pid) + "/status"));
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("SigCgt:", 0) == 0) return std::stoull(line.substr(7), nullptr, 16);
+  }
+  return 0;
+}
+
+// Waits up to `limit` for the process to end and gives its wait status; kills
+// it when it does not end in time.
+std::optional<int> waitAtMost(pid_t pid, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) != pid) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return std::nullopt;
+    }
+    usleep(1000);
+  }
+  return status;
+}
+
+// prob.txt a FIFO: without a reader the open blocks, with a reader that does
+// not read the writes block once the pipe is full. Either way SIGINT and
+// SIGTERM must end the run at once, by that signal, with complete lines only
+// in the pipe; and while the file is open every terminating signal is held.
+TEST(FaultInjection, SignalsEndARunBlockedOnAFifo) {
+  struct Case {
+    const char* name;
+    bool reader;  // a reader that opens the FIFO and never reads
+    int sig;
+  };
+  const Case cases[] = {
+      {"SIGINT while opening", false, SIGINT},
+      {"SIGTERM while opening", false, SIGTERM},
+      {"SIGINT while writing", true, SIGINT},
+      {"SIGTERM while writing", true, SIGTERM},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir temp, logs;
+    const fs::path fifo = temp.path / "prob.txt";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const int reader = c.reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+    ASSERT_EQ(reader >= 0, c.reader);
+    // 16383 lines of 13 bytes: more than a pipe holds.
+    const StartedProgram program =
+        startProgram(temp.path, "14\n100\n0.9\n14\n", logs.path / "out", logs.path / "err");
+    close(program.input);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((readFile(logs.path / "out") != firstPrompts(4) || processState(program.pid) != 'S') &&
+           std::chrono::steady_clock::now() < deadline) {
+      usleep(1000);
+    }
+    ASSERT_EQ(processState(program.pid), 'S') << "the run never blocked";
+    if (c.reader) {
+      const std::uint64_t caught = caughtSignals(program.pid);
+      for (const int sig : terminatingSignals()) {
+        EXPECT_NE(caught & (std::uint64_t{1} << (sig - 1)), 0u)
+            << signalName(sig) << " is not held while the file is open";
+      }
+    }
+    kill(program.pid, c.sig);
+    const std::optional<int> status = waitAtMost(program.pid, std::chrono::seconds(1));
+    ASSERT_TRUE(status.has_value()) << "still running a second after the signal";
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == c.sig) << "status " << *status;
+    EXPECT_EQ(readFile(logs.path / "err"), "");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    if (reader >= 0) {
+      std::string content;
+      char buffer[65536];
+      for (ssize_t got; (got = read(reader, buffer, sizeof buffer)) > 0;)
+        content.append(buffer, static_cast<std::size_t>(got));
+      close(reader);
+      EXPECT_GT(content.size(), 0u);
+      expectCompleteFullDensityLines(content);
+    }
+  }
+}
+
+// Counts of the runs interrupted while writing, per signal.
+struct InterruptionCounts {
+  int runs = 0;         // runs sent the signal while prob.txt was written
+  int partial = 0;      // files ending in a partial line
+  int otherText = 0;    // files with a line unlike the complete run's
+  int notBySignal = 0;  // runs that did not end by their signal
+  int otherOutput = 0;  // runs with more output than the prompts
+  std::string firstProblem;
+};
 
 // Lines of 313 bytes (P = 1e300 at density 100): about every 13th write
 // straddles a 4096-byte page of the file, and the kernel checks for a fatal
 // signal between the pages it copies. Each run is interrupted a few
-// milliseconds into its writing, at a random moment; the file must hold whole
-// lines only, and the run must still end by its signal.
-TEST(FaultInjection, SignalsWhileWritingLeaveCompleteLines) {
+// milliseconds into its writing, at a random moment, by the next signal in
+// turn; the file must hold whole lines only, and the run must still end by
+// its signal.
+std::map<int, InterruptionCounts> interruptWhileWriting(int runsPerSignal, unsigned seed) {
   const std::string input = "18\n100\n1e300\n18\n";
   const std::string line = intersections::formatProbability(1e300) + "\r\n";
-  ASSERT_EQ(line.size(), 313u);
-  const int signals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
-  constexpr int runs = 600;
-  std::mt19937 random(97);
+  const std::vector<int> signals = terminatingSignals();
+  std::mt19937 random(seed);
   std::uniform_int_distribution<useconds_t> delay(0, 3000);
 
   TempDir temp;
   const fs::path dir = temp.path / "run";
   fs::create_directory(dir);
   const fs::path file = dir / "prob.txt";
-  int partial = 0, otherText = 0, notBySignal = 0, unfinished = 0;
-  std::string firstProblem;
-  for (int run = 0; run < runs; ++run) {
-    const int sig = signals[run % std::size(signals)];
+  std::map<int, InterruptionCounts> counts;
+  for (std::size_t run = 0; run < runsPerSignal * signals.size(); ++run) {
+    const int sig = signals[run % signals.size()];
+    InterruptionCounts& count = counts[sig];
     fs::remove(file);
     const StartedProgram program = startProgram(dir, input, temp.path / "out", temp.path / "err");
     close(program.input);
@@ -423,41 +535,56 @@ TEST(FaultInjection, SignalsWhileWritingLeaveCompleteLines) {
       usleep(delay(random));
       kill(program.pid, sig);
       waitpid(program.pid, &status, 0);
+      ++count.runs;
     }
     const std::string content = readFile(file);
-    const std::string at = std::string(signalName(sig)) + " run " + std::to_string(run) + ": ";
-    if (!WIFSIGNALED(status) || WTERMSIG(status) != sig) {
-      ++notBySignal;
-      if (firstProblem.empty()) firstProblem = at + "status " + std::to_string(status);
-    }
-    if (readFile(temp.path / "out") != firstPrompts(4) || readFile(temp.path / "err") != "") {
-      ++unfinished;
-      if (firstProblem.empty())
-        firstProblem = at + "unexpected output: " + readFile(temp.path / "err");
-    }
+    auto problem = [&](int& counter, const std::string& what) {
+      ++counter;
+      if (count.firstProblem.empty())
+        count.firstProblem = "run " + std::to_string(run) + ": " + what;
+    };
+    if (!WIFSIGNALED(status) || WTERMSIG(status) != sig)
+      problem(count.notBySignal, "status " + std::to_string(status));
+    if (readFile(temp.path / "out") != firstPrompts(4) || readFile(temp.path / "err") != "")
+      problem(count.otherOutput, "unexpected output: " + readFile(temp.path / "err"));
     if (content.size() % line.size() != 0) {
-      ++partial;
-      if (firstProblem.empty()) {
-        firstProblem = at + std::to_string(content.size()) + " bytes, a partial line of " +
-                       std::to_string(content.size() % line.size()) + " bytes";
-      }
+      problem(count.partial, std::to_string(content.size()) + " bytes, a partial line of " +
+                                 std::to_string(content.size() % line.size()) + " bytes");
     } else {
       for (std::size_t from = 0; from < content.size(); from += line.size()) {
         if (content.compare(from, line.size(), line) != 0) {
-          ++otherText;
-          if (firstProblem.empty())
-            firstProblem = at + "line " + std::to_string(from / line.size() + 1) + " differs";
+          problem(count.otherText, "line " + std::to_string(from / line.size() + 1) + " differs");
           break;
         }
       }
     }
   }
-  EXPECT_EQ(partial, 0) << "files ending in a partial line; first problem: " << firstProblem;
-  EXPECT_EQ(otherText, 0) << "files with a line unlike the complete run's; first problem: "
-                          << firstProblem;
-  EXPECT_EQ(notBySignal, 0) << "runs not ended by their signal; first problem: " << firstProblem;
-  EXPECT_EQ(unfinished, 0) << "runs with other output than the prompts; first problem: "
-                           << firstProblem;
+  return counts;
+}
+
+void expectNoProblems(const std::map<int, InterruptionCounts>& counts) {
+  for (const auto& [sig, count] : counts) {
+    SCOPED_TRACE(signalName(sig) + ": " + count.firstProblem);
+    EXPECT_EQ(count.partial, 0) << "files ending in a partial line";
+    EXPECT_EQ(count.otherText, 0) << "files with a line unlike the complete run's";
+    EXPECT_EQ(count.notBySignal, 0) << "runs not ended by their signal";
+    EXPECT_EQ(count.otherOutput, 0) << "runs with other output than the prompts";
+  }
+}
+
+TEST(FaultInjection, SignalsWhileWritingLeaveCompleteLines) {
+  expectNoProblems(interruptWhileWriting(6, 97));
+}
+
+// The same, many more runs of each signal, with the counts printed.
+TEST(LongFaultInjection, SignalsWhileWritingLeaveCompleteLines) {
+  const auto counts = interruptWhileWriting(100, 1997);
+  std::printf("%-14s %6s %8s %8s\n", "signal", "runs", "partial", "by it");
+  for (const auto& [sig, count] : counts) {
+    std::printf("%-14s %6d %8d %8d\n", signalName(sig).c_str(), count.runs, count.partial,
+                count.runs - count.notBySignal);
+  }
+  expectNoProblems(counts);
 }
 
 // Before prob.txt is opened the signals keep their default effect: the run
