@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -630,6 +631,51 @@ TEST(FaultInjection, SignalBeforeTheFileIsOpenedEndsTheRunAtOnce) {
     EXPECT_EQ(readFile(logs.path / "out"), firstPrompts(c.promptsShown));
     ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
     EXPECT_EQ(WTERMSIG(status), c.sig);
+    EXPECT_EQ(readFile(temp.path / "prob.txt"), oldContent);
+  }
+}
+
+// One run at a time per file: a second run that finds prob.txt locked, by a
+// run that is writing it or by any process holding its lock, is refused
+// before it empties the file, and the first run's lines stay whole.
+TEST(FaultInjection, ASecondRunOnTheSameFileIsRefused) {
+  const std::string message = "intersections: prob.txt is being written by another run\n";
+  const std::string secondRun = "3\n100\n0.5\n3\n";  // lines of 0.5, unlike the first run's
+  {
+    SCOPED_TRACE("another run writing the file");
+    TempDir temp, logs;
+    // 1,048,575 lines: over a second of writing.
+    const StartedProgram first =
+        startProgram(temp.path, "20\n100\n0.9\n20\n", logs.path / "out", logs.path / "err");
+    close(first.input);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    std::error_code notYet;
+    while ((fs::file_size(temp.path / "prob.txt", notYet) == 0 || notYet) &&
+           std::chrono::steady_clock::now() < deadline) {
+      usleep(1000);
+    }
+    const ProgramResult second = runProgram(temp.path, secondRun);
+    kill(first.pid, SIGTERM);
+    const std::optional<int> status = waitAtMost(first.pid, std::chrono::seconds(5));
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM)
+        << "the first run ended before the second was refused: status " << *status;
+    EXPECT_EQ(second.exitStatus, 2);
+    EXPECT_EQ(second.out, firstPrompts(4));
+    EXPECT_EQ(second.err, message);
+    expectCompleteFullDensityLines(readFile(temp.path / "prob.txt"));
+  }
+  {
+    SCOPED_TRACE("another process holding the lock");
+    TempDir temp;
+    const std::string oldContent = "0.123456789\r\nold\r\n";
+    writeFile(temp.path / "prob.txt", oldContent);
+    const int held = open((temp.path / "prob.txt").c_str(), O_RDONLY);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    const ProgramResult second = runProgram(temp.path, secondRun);
+    close(held);
+    EXPECT_EQ(second.exitStatus, 2);
+    EXPECT_EQ(second.err, message);
     EXPECT_EQ(readFile(temp.path / "prob.txt"), oldContent);
   }
 }

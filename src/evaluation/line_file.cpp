@@ -1,6 +1,7 @@
 #include "evaluation/line_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,11 +46,15 @@ LineFile openLineFile(const std::string& path) {
     throw OutputError(message);
   };
   const std::string cannotCreate = "cannot create " + path + ": ";
-  // Not O_TRUNC: a signal that arrived by the time the open returns leaves the
-  // file as it was.
+  // Not O_TRUNC: the file is emptied only once this run holds its lock.
   while ((out.descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666)) < 0) {
     const int error = errno;
     if (error != EINTR || terminationSignalArrived()) giveUp(cannotCreate + reason(error));
+  }
+  // Another run writing the same file holds the lock. A file system without
+  // locks (an error other than EWOULDBLOCK) does not stop the run.
+  if (::flock(out.descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    giveUp(path + " is being written by another run");
   }
   if (terminationSignalArrived()) giveUp(cannotCreate + reason(EINTR));
   // Only a regular file has a length to cut; a FIFO or a device is used as it is.

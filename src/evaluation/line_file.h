@@ -18,7 +18,8 @@ struct OutputError : std::runtime_error {
 // returns. While it is open, every catchable signal that would end the
 // process is held (see termination_signals.h): such a signal lets the line
 // being written finish, stops all further lines, and ends the process once
-// the file is closed.
+// the file is closed. While it is open it also holds an exclusive advisory
+// lock (flock) on the file, so that two runs cannot write it at once.
 struct LineFile {
   std::string path;
   int descriptor = -1;
@@ -30,12 +31,13 @@ struct LineFile {
   ~LineFile();  // closes the file if it is still open, as closeLineFile does
 };
 
-// Holds the termination signals, opens `path` (creating it if need be), and
-// then empties it. Throws OutputError (the signals are then released),
-// without emptying the file, when it cannot be opened. A held signal that
-// interrupts an open that blocks (a FIFO without a reader) ends the process
-// by that signal; so does one that arrives before the file is emptied, which
-// then is not.
+// Holds the termination signals, opens `path` (creating it if need be),
+// takes the lock, and only then empties it. Throws OutputError (the signals
+// are then released), without emptying the file, when it cannot be opened or
+// when another process holds the lock ("<path> is being written by another
+// run"). A held signal that interrupts an open that blocks (a FIFO without a
+// reader) ends the process by that signal; so does one that arrives before
+// the file is emptied, which then is not.
 LineFile openLineFile(const std::string& path);
 
 // Hands one whole line to the system in one write before returning, so that
