@@ -270,31 +270,99 @@ std::optional<std::string> makeMemoryGroup(MemoryGroup& group, const std::string
   return std::nullopt;
 }
 
+// A process in `group` that holds `bytes` of memory until the object goes.
+struct MemoryHolder {
+  pid_t pid = -1;
+  MemoryHolder(const MemoryGroup& group, std::size_t bytes) {
+    if (bytes == 0) return;
+    int ready[2];
+    if (pipe(ready) != 0) throw std::runtime_error("pipe failed");
+    pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+      const std::string self = std::to_string(getpid());
+      const int procs = open((group.dir / "cgroup.procs").c_str(), O_WRONLY);
+      if (procs < 0 || write(procs, self.data(), self.size()) < 0) _exit(1);
+      char* block = static_cast<char*>(std::malloc(bytes));
+      if (block == nullptr) _exit(1);
+      std::memset(block, 1, bytes);
+      if (write(ready[1], "r", 1) != 1) _exit(1);
+      pause();
+      _exit(0);
+    }
+    close(ready[1]);
+    char byte = 0;
+    const bool held = read(ready[0], &byte, 1) == 1;
+    close(ready[0]);
+    if (!held) throw std::runtime_error("the holder could not take its memory");
+  }
+  ~MemoryHolder() {
+    if (pid <= 0) return;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  MemoryHolder(const MemoryHolder&) = delete;
+  MemoryHolder& operator=(const MemoryHolder&) = delete;
+};
+
 // The machine has far more memory than the instance needs, the container far
-// less: the program must say so right after n instead of being killed.
+// less: the program must say so right after n instead of being killed, and it
+// must count its own memory and what others in the group hold. An n that the
+// check lets through must then run without being killed.
 TEST(FaultInjection, ControlGroupMemoryLimitRefusesRightAfterN) {
-  MemoryGroup group;
-  if (const auto problem = makeMemoryGroup(group, "67108864")) GTEST_SKIP() << *problem;
-  const std::string procs = (group.dir / "cgroup.procs").string();
-  enum { notMoved = 125 };
-  TempDir temp;
-  const std::string oldContent = "kept\r\n";
-  writeFile(temp.path / "prob.txt", oldContent);
-  // n = 20000: about 100 MB even packed, against the group's 64 MB.
-  const ProgramResult result = runProgram(temp.path, "20000 50 0.5 1", [&] {
-    const std::string pid = std::to_string(getpid());
-    const int fd = open(procs.c_str(), O_WRONLY);
-    if (fd < 0 || write(fd, pid.data(), pid.size()) != static_cast<ssize_t>(pid.size()))
-      _exit(notMoved);
-    close(fd);
-  });
-  if (result.exitStatus == notMoved) GTEST_SKIP() << "cannot move a process into " << group.dir;
-  EXPECT_EQ(result.signal, 0) << "killed by signal " << result.signal;
-  EXPECT_EQ(result.exitStatus, 3);
-  EXPECT_EQ(result.out, firstPrompts(1));
-  expectMessage(result.err, {"n = 20000 needs about", "more than the 64 MB",
-                             group.dir.string() + "/memory.limit_in_bytes"});
-  EXPECT_EQ(readFile(temp.path / "prob.txt"), oldContent);
+  struct Case {
+    const char* name;
+    int limitMB;
+    int heldMB;  // by another process in the group
+    std::string input;
+    int status;
+  };
+  const Case cases[] = {
+      // The instance alone, about 15.9 MB, would pass.
+      {"16 MB, n = 7900", 16, 0, "7900 50 0.5 1", 3},
+      {"16 MB, n = 6500 fits", 16, 0, "6500 50 0.5 1", 0},
+      // The instance, about 152 MB, fits the limit but not what is left.
+      {"200 MB with 80 MB held, n = 25000", 200, 80, "25000 50 0.5 1", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryGroup group;
+    if (const auto problem = makeMemoryGroup(group, std::to_string(c.limitMB * 1048576)))
+      GTEST_SKIP() << *problem;
+    const MemoryHolder holder(group, static_cast<std::size_t>(c.heldMB) * 1048576);
+    const std::string procs = (group.dir / "cgroup.procs").string();
+    enum { notMoved = 125 };
+    TempDir temp;
+    const std::string oldContent = "kept\r\n";
+    writeFile(temp.path / "prob.txt", oldContent);
+    const ProgramResult result = runProgram(temp.path, c.input, [&] {
+      const std::string pid = std::to_string(getpid());
+      const int fd = open(procs.c_str(), O_WRONLY);
+      if (fd < 0 || write(fd, pid.data(), pid.size()) != static_cast<ssize_t>(pid.size()))
+        _exit(notMoved);
+      close(fd);
+    });
+    if (result.exitStatus == notMoved) GTEST_SKIP() << "cannot move a process into " << group.dir;
+    EXPECT_EQ(result.signal, 0) << "killed by signal " << result.signal;
+    EXPECT_EQ(result.exitStatus, c.status);
+    if (c.status == 0) {
+      EXPECT_EQ(result.err, "");
+      continue;
+    }
+    EXPECT_EQ(result.out, firstPrompts(1));
+    const std::string limitText = " MB left of the " + std::to_string(c.limitMB) +
+                                  " MB that its control group allows (" + group.dir.string() +
+                                  "/memory.limit_in_bytes)";
+    expectMessage(result.err, {"n = " + c.input.substr(0, c.input.find(' ')) + " needs about",
+                               "MB for its outcome matrix and the program", limitText});
+    // What is left: the limit, less what the holder and the program itself use.
+    const std::size_t at = result.err.find(limitText);
+    const std::size_t from = result.err.rfind(' ', at - 1) + 1;
+    const int leftMB = at == std::string::npos ? -1 : std::stoi(result.err.substr(from, at - from));
+    EXPECT_LE(leftMB, c.limitMB - c.heldMB - 1);
+    EXPECT_GE(leftMB, c.limitMB - c.heldMB - 6);
+    EXPECT_EQ(readFile(temp.path / "prob.txt"), oldContent);
+  }
 }
 
 // --- standard input ends or is closed ---------------------------------------
