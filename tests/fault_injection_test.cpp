@@ -371,30 +371,47 @@ TEST(FaultInjection, InputEndsBeforeAnAnswer) {
   struct Case {
     const char* name;
     std::string input;
-    bool closeStdin;
+    std::function<void()> setStdin;  // in the child, before exec
     int promptsShown;
-    const char* answer;  // as the message names it
+    std::vector<std::string> message;  // parts of it
   };
   const Case cases[] = {
-      {"standard input closed", "", true, 1, "the number of events n"},
-      {"empty input", "", false, 1, "the number of events n"},
-      {"only blanks", " \n\t\r\n", false, 1, "the number of events n"},
-      {"ends after n", "5\n", false, 2, "the density"},
-      {"ends after the density", "5\n50\n", false, 3, "the probability of the union P"},
-      {"ends after P", "5\n50\n0.9\n", false, 4, "the maximum order m"},
-      {"ends after P without a line break", "5\n50\n0.9", false, 4, "the maximum order m"},
+      {"standard input closed",
+       "",
+       [] { close(0); },
+       1,
+       {"cannot read standard input: Bad file descriptor"}},
+      {"standard input a directory",
+       "",
+       [] {
+         if (dup2(open("/", O_RDONLY | O_DIRECTORY), 0) != 0) _exit(126);
+       },
+       1,
+       {"cannot read standard input: Is a directory"}},
+      {"empty input", "", {}, 1, {"input ended", "the number of events n"}},
+      {"only blanks", " \n\t\r\n", {}, 1, {"input ended", "the number of events n"}},
+      {"ends after n", "5\n", {}, 2, {"input ended", "the density"}},
+      {"ends after the density",
+       "5\n50\n",
+       {},
+       3,
+       {"input ended", "the probability of the union P"}},
+      {"ends after P", "5\n50\n0.9\n", {}, 4, {"input ended", "the maximum order m"}},
+      {"ends after P without a line break",
+       "5\n50\n0.9",
+       {},
+       4,
+       {"input ended", "the maximum order m"}},
   };
   const std::string oldContent = "0.123456789\r\nold\r\n";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir temp;
     writeFile(temp.path / "prob.txt", oldContent);
-    const ProgramResult result = runProgram(temp.path, c.input, [&] {
-      if (c.closeStdin) close(0);
-    });
+    const ProgramResult result = runProgram(temp.path, c.input, c.setStdin);
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.out, firstPrompts(c.promptsShown));
-    expectMessage(result.err, {"input ended", c.answer});
+    expectMessage(result.err, c.message);
     EXPECT_EQ(readFile(temp.path / "prob.txt"), oldContent);
   }
 }

@@ -14,6 +14,7 @@
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
 #include "main/answer_text.h"
+#include "main/input_error.h"
 #include "main/memory_limit.h"
 
 namespace intersections {
@@ -61,7 +62,11 @@ Number ask(const Question& question, Valid valid, std::istream& in, std::ostream
   out << question.prompt << std::flush;
   in >> std::ws;
   if (in.peek() == std::char_traits<char>::eof()) {
-    err << "intersections: the input ended before " << question.name << " was given\n";
+    if (const auto reason = standardInputError(in)) {
+      err << "intersections: cannot read standard input: " << *reason << '\n';
+    } else {
+      err << "intersections: the input ended before " << question.name << " was given\n";
+    }
     throw Refusal{exitBadAnswer};
   }
   Number value{};
