@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -150,11 +151,37 @@ TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
        {"5", "FILE"},
        1,
        "FILE: no complete order: order 1 stops after 2 of its 5 lines; is N right?"},
-      {"moments no distribution has",
-       "0.900000000\r\n0.900000000\r\n0.100000000\r\n",
+      {"moments no distribution has: three disjoint events of 0.5",
+       "0.500000000\r\n0.500000000\r\n0.500000000\r\n0.000000000\r\n0.000000000\r\n"
+       "0.000000000\r\n",
+       {"3", "FILE"},
+       1,
+       "FILE: the values of orders 1 to 2 fit no probability space of 3 events; is N right?"},
+      {"a pair more probable than its first event",
+       "0.100000000\r\n0.900000000\r\n0.200000000\r\n",
        {"2", "FILE"},
        1,
-       "FILE: the values of orders 1 to 2 fit no probability space of 2 events; is N right?"},
+       "FILE:3: the values of events 1 and 2 and of their pair fit no probability space: the pair "
+       "is more probable than event 1; is N right?"},
+      {"a pair of the last two events more probable than the first of them",
+       "0.500000000\r\n0.100000000\r\n0.500000000\r\n0.100000000\r\n0.200000000\r\n"
+       "0.300000000\r\n",
+       {"3", "FILE"},
+       1,
+       "FILE:6: the values of events 2 and 3 and of their pair fit no probability space: the pair "
+       "is more probable than event 2; is N right?"},
+      {"a pair more probable than its second event",
+       "0.900000000\r\n0.100000000\r\n0.200000000\r\n",
+       {"2", "FILE"},
+       1,
+       "FILE:3: the values of events 1 and 2 and of their pair fit no probability space: the pair "
+       "is more probable than event 2; is N right?"},
+      {"a union of two events above 1",
+       "0.900000000\r\n0.900000000\r\n0.700000000\r\n",
+       {"2", "FILE"},
+       1,
+       "FILE:3: the values of events 1 and 2 and of their pair fit no probability space: their "
+       "union would be more probable than 1; is N right?"},
       {"no such file", nullptr, {"2", "FILE"}, 1, "cannot open FILE: No such file or directory"},
       {"no N", nullptr, {}, 2, "N, the number of events, is missing; try 'union-bounds --help'"},
       {"N of 0",
@@ -227,6 +254,63 @@ TEST(UnionBounds, UsesTheCompleteOrdersOfAFileCutShort) {
     EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'),
               static_cast<long>(c.rows + 1));
   }
+}
+
+// The pair check against a search over the true values: at each candidate
+// b_ij (the ends of its interval, clipped, and the low ends of the singles,
+// where the union a_i + a_j - b_ij bends), the singles as low as b_ij lets
+// them be. Values at the edges of [0, 1] and one unit apart, each read as a
+// line (one unit either side) or as an exact value.
+TEST(PairConsistency, AgreesWithASearchOverTheTrueValues) {
+  const std::uint32_t one = unitsPerOne, half = one / 2;
+  const std::uint32_t values[] = {0,        1,        2,       3,       half - 1, half,
+                                  half + 1, half + 2, one - 3, one - 2, one - 1,  one};
+  auto fits = [&](UnitInterval ai, UnitInterval aj, UnitInterval bij) {
+    const std::uint64_t top = std::min({bij.high, ai.high, aj.high});
+    if (bij.low > top) return false;
+    for (const std::uint64_t candidate :
+         {std::uint64_t{bij.low}, top, std::uint64_t{ai.low}, std::uint64_t{aj.low}}) {
+      const std::uint64_t b = std::clamp<std::uint64_t>(candidate, bij.low, top);
+      const std::uint64_t u =
+          std::max<std::uint64_t>(ai.low, b) + std::max<std::uint64_t>(aj.low, b);
+      if (u - b <= one) return true;
+    }
+    return false;
+  };
+  int refused = 0, checked = 0;
+  for (const bool exact : {false, true}) {
+    auto interval = [&](std::uint32_t v) { return exact ? UnitInterval{v, v} : oneUnitAround(v); };
+    for (const std::uint32_t a : values) {
+      for (const std::uint32_t b : values) {
+        for (const std::uint32_t ab : values) {
+          IntervalList singles, pairs;
+          singles.push(interval(a));
+          singles.push(interval(b));
+          pairs.push(interval(ab));
+          const bool expected = fits(interval(a), interval(b), interval(ab));
+          const auto conflict = firstInconsistentPair(singles, pairs);
+          EXPECT_EQ(!conflict, expected) << a << " " << b << " " << ab << (exact ? " exact" : "");
+          refused += !expected;
+          ++checked;
+        }
+      }
+    }
+  }
+  EXPECT_GT(refused, 0);
+  EXPECT_LT(refused, checked);
+
+  // Four events, every pair fine but {2, 4}, the fifth pair, whose union is
+  // above 1: the first conflict is that one, and named so.
+  IntervalList singles, pairs;
+  for (const std::uint32_t a : {half, one - 2, half, one - 2}) singles.pushValue(a);
+  for (const std::uint32_t ab : {half - 2, half - 2, half - 2, half - 2, one - 9, half - 2})
+    pairs.pushValue(ab);
+  const auto conflict = firstInconsistentPair(singles, pairs);
+  ASSERT_TRUE(conflict.has_value());
+  EXPECT_EQ(conflict->first, 1u);
+  EXPECT_EQ(conflict->second, 3u);
+  EXPECT_EQ(conflict->pair, 4u);
+  EXPECT_EQ(conflict->kind, PairConflict::unionAboveOne);
 }
 
 }  // namespace

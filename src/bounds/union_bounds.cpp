@@ -14,9 +14,42 @@ InconsistentValues::InconsistentValues(std::size_t firstOrders, std::int32_t n)
                          std::to_string(n) + " events"),
       orders(firstOrders) {}
 
+InconsistentValues::InconsistentValues(const std::string& message, std::size_t firstOrders)
+    : std::runtime_error(message), orders(firstOrders) {}
+
+namespace {
+
+std::string pairMessage(const PairConflict& conflict) {
+  const std::string i = std::to_string(conflict.first + 1), j = std::to_string(conflict.second + 1);
+  std::string why;
+  switch (conflict.kind) {
+    case PairConflict::pairAboveFirst:
+      why = "the pair is more probable than event " + i;
+      break;
+    case PairConflict::pairAboveSecond:
+      why = "the pair is more probable than event " + j;
+      break;
+    case PairConflict::unionAboveOne:
+      why = "their union would be more probable than 1";
+      break;
+  }
+  return "the values of events " + i + " and " + j +
+         " and of their pair fit no probability space: " + why;
+}
+
+}  // namespace
+
+InconsistentPair::InconsistentPair(const PairConflict& pairConflict)
+    : InconsistentValues(pairMessage(pairConflict), 2), conflict(pairConflict) {}
+
 std::vector<OrderBounds> unionBounds(const Observations& seen, const BoundsRequest& request) {
   if (request.atLeast != 1) throw std::invalid_argument("unionBounds: only the union so far");
   const std::int32_t n = seen.n;
+  if (seen.orders.size() >= 2) {
+    if (seen.lines.size() < 2) throw std::invalid_argument("unionBounds: the pairs were not kept");
+    if (const auto conflict = firstInconsistentPair(seen.lines[0], seen.lines[1]))
+      throw InconsistentPair(*conflict);
+  }
   std::vector<MomentInterval> moments;
   for (const OrderSums& sums : seen.orders) {
     moments.push_back({probabilityOfUnits(sums.low), probabilityOfUnits(sums.high)});
@@ -26,7 +59,6 @@ std::vector<OrderBounds> unionBounds(const Observations& seen, const BoundsReque
 
   std::optional<mpq_class> hunterWorsleyBound, deCaenBound;
   if (seen.orders.size() >= 2) {
-    if (seen.lines.size() < 2) throw std::invalid_argument("unionBounds: the pairs were not kept");
     hunterWorsleyBound = hunterWorsley(seen.lines[0], seen.lines[1]);
     deCaenBound = deCaen(seen.lines[0], seen.lines[1]);
     // Each is a bound for every space the values fit, as the sharp ones are:

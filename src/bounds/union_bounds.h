@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "bounds/observations.h"
+#include "bounds/pair_consistency.h"
 
 namespace intersections {
 
@@ -33,13 +35,26 @@ struct BoundsRequest {
 struct InconsistentValues : std::runtime_error {
   InconsistentValues(std::size_t orders, std::int32_t n);
   std::size_t orders;  // the first orders, counted from 1, that no space fits together
+
+ protected:
+  InconsistentValues(const std::string& message, std::size_t orders);
+};
+
+// A pair of events whose values of orders 1 and 2 fit no probability space
+// (see firstInconsistentPair). The message names the pair and says why:
+// "the values of events 1 and 2 and of their pair fit no probability space:
+// the pair is more probable than event 1".
+struct InconsistentPair : InconsistentValues {
+  explicit InconsistentPair(const PairConflict& conflict);
+  PairConflict conflict;
 };
 
 // The bounds of every order of `seen`, which must hold the lines of orders 1
 // and 2 when it has those orders. Throws InconsistentValues when the
 // values fit no probability space of seen.n events: the sharp bounds of some
 // order have no solution, or the bounds of orders 1 and 2 cross the sharp
-// ones or each other.
+// ones or each other; InconsistentPair, before any of these, when a pair of
+// events does not fit its two singles.
 std::vector<OrderBounds> unionBounds(const Observations& seen, const BoundsRequest& request = {});
 
 }  // namespace intersections

@@ -46,6 +46,11 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
   std::vector<OrderBounds> rows;
   try {
     rows = unionBounds(file.observations);
+  } catch (const InconsistentPair& error) {
+    // The pairs follow the n lines of order 1.
+    const std::size_t line = static_cast<std::size_t>(options.n) + error.conflict.pair + 1;
+    err << "union-bounds: " << name << ':' << line << ": " << error.what() << "; is N right?\n";
+    return boundsBadFile;
   } catch (const InconsistentValues& error) {
     err << "union-bounds: " << name << ": " << error.what() << "; is N right?\n";
     return boundsBadFile;
