@@ -16,6 +16,7 @@
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
 #include "support/temp_dir.h"
+#include "union_bounds/command_line.h"
 #include "union_bounds/prob_file.h"
 #include "union_bounds/run_union_bounds.h"
 
@@ -117,8 +118,14 @@ TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
     const char* content;            // nullptr: no file
     std::vector<std::string> args;  // "FILE" stands for the file's path
     int status;
-    std::string message;  // the line on standard error, after "union-bounds: "
+    std::string message;       // the line on standard error, after "union-bounds: "
+    bool outputFails = false;  // standard output takes nothing (a full disk)
   };
+  const std::string needN = "N must be a whole number from 1 to 1073741823, not ";
+  const std::string needP =
+      "--union takes a probability, a decimal number from 0 to 1 with at most 1000000 decimals, "
+      "not ";
+  const std::string tryHelp = "; try 'union-bounds --help'";
   const Case cases[] = {
       {"no digits after the point",
        "0.500000000\r\n0.5\r\n0.1\r\n",
@@ -189,17 +196,45 @@ TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
        {"0"},
        2,
        "N must be a whole number from 1 to 1073741823, not \"0\"; try 'union-bounds --help'"},
-      {"P above 1",
-       nullptr,
-       {"--union=1.5", "2"},
-       2,
-       "--union takes a probability, a decimal number from 0 to 1, not \"1.5\"; try 'union-bounds "
-       "--help'"},
+      {"P above 1", nullptr, {"--union=1.5", "2"}, 2, needP + "\"1.5\"" + tryHelp},
       {"an unknown option",
        nullptr,
        {"--cvs", "2"},
        2,
        "unknown option \"--cvs\"; try 'union-bounds --help'"},
+      {"an option with a line break",
+       nullptr,
+       {"--cvs\n", "2"},
+       2,
+       "unknown option \"--cvs\\x0A\"" + tryHelp},
+      {"a file name with a line break",
+       nullptr,
+       {"2", "no\nsuch\x7f"},
+       1,
+       "cannot open no\\x0Asuch\\x7F: No such file or directory"},
+      {"a negative N", nullptr, {"-1"}, 2, needN + "\"-1\"" + tryHelp},
+      {"N one above the largest", nullptr, {"1073741824"}, 2, needN + "\"1073741824\"" + tryHelp},
+      {"the same after a zero", nullptr, {"01073741824"}, 2, needN + "\"01073741824\"" + tryHelp},
+      {"N of eleven digits", nullptr, {"10000000000"}, 2, needN + "\"10000000000\"" + tryHelp},
+      {"N of only zeros", nullptr, {"0000000000000"}, 2, needN + "\"0000000000000\"" + tryHelp},
+      {"P just above 1",
+       nullptr,
+       {"--union", "1.0000000001", "2"},
+       2,
+       needP + "\"1.0000000001\"" + tryHelp},
+      {"P with one decimal too many",
+       nullptr,
+       {"--union", "1e-1000001", "2"},
+       2,
+       needP + "\"1e-1000001\"" + tryHelp},
+      {"the same with a point",
+       nullptr,
+       {"--union", "0.1e-1000000", "2"},
+       2,
+       needP + "\"0.1e-1000000\"" + tryHelp},
+      {"P of 10", nullptr, {"--union", "0.01e+3", "2"}, 2, needP + "\"0.01e+3\"" + tryHelp},
+      {"--help to a full disk", nullptr, {"--help"}, 1, "cannot write standard output", true},
+      {"--version to a full disk", nullptr, {"--version"}, 1, "cannot write standard output", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -212,10 +247,11 @@ TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
     }
     std::string message = c.message;
     if (const auto at = message.find("FILE"); at != std::string::npos) message.replace(at, 4, path);
-    const Outcome result = run(args);
-    EXPECT_EQ(result.status, c.status);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "union-bounds: " + message + "\n");
+    std::ostringstream out, err;
+    if (c.outputFails) out.setstate(std::ios::badbit);
+    EXPECT_EQ(runUnionBounds(args, out, err), c.status);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), "union-bounds: " + message + "\n");
   }
 }
 
@@ -253,6 +289,72 @@ TEST(UnionBounds, UsesTheCompleteOrdersOfAFileCutShort) {
               c.message.empty() ? "" : "union-bounds: " + path + ": " + c.message + "\n");
     EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'),
               static_cast<long>(c.rows + 1));
+  }
+}
+
+// The command lines at the edges of what N and --union accept.
+TEST(UnionBounds, AcceptsEveryNAndPInRange) {
+  struct Case {
+    std::vector<std::string> args;
+    std::int32_t n;
+    long mantissa, power;  // P = mantissa * 10^power; power 1: no P
+  };
+  const Case cases[] = {
+      {{"1073741823"}, 1073741823, 0, 1},
+      {{"00000000004"}, 4, 0, 1},
+      {{"000000000001073741823"}, 1073741823, 0, 1},
+      {{"--union", "5e-00001", "1"}, 1, 5, -1},
+      {{"--union=1e-10000", "1"}, 1, 1, -10000},
+      {{"--union", "1e-1000000", "1"}, 1, 1, -1000000},
+      {{"--union", "100e-1000002", "1"}, 1, 1, -1000000},
+      {{"--union", "1e+00000000000000000000", "1"}, 1, 1, 0},
+      {{"--union", "0.01e2", "1"}, 1, 1, 0},
+      {{"--union", "0e99999999999999999999", "1"}, 1, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front() + (c.args.size() > 1 ? " " + c.args[1] : ""));
+    const BoundsOptions options = parseCommandLine(c.args);
+    EXPECT_EQ(options.n, c.n);
+    ASSERT_EQ(options.known.has_value(), c.power <= 0);
+    if (!options.known) continue;
+    mpz_class scale;
+    mpz_ui_pow_ui(scale.get_mpz_t(), 10, static_cast<unsigned long>(-c.power));
+    mpq_class expected(c.mantissa, scale);
+    expected.canonicalize();
+    EXPECT_TRUE(options.known->value == expected);
+  }
+}
+
+// The margins of order 1 of the file worked out by hand (lower 0.374999999,
+// upper 0.750000002, S_1 = 0.75): each is the distance to P on the bound's
+// side, negative when P lies outside, and so also when it rounds to 0.
+TEST(UnionBounds, MarginsKeepTheirSign) {
+  struct Case {
+    const char* P;
+    std::string row;  // order, bonferroni, lower, upper, hunter_worsley, de_caen
+  };
+  const Case cases[] = {
+      {"0.9", "1 -0.150000000000 0.525000001000 -0.149999998000 - -"},
+      {"0.7500000020000001", "1 -0.000000002000 0.375000003000 -0.000000000000 - -"},
+      {"0.750000002", "1 -0.000000002000 0.375000003000 0.000000000000 - -"},
+  };
+  TempDir dir;
+  const std::string path = (dir.path / "two.txt").string();
+  writeFile(path, "0.500000000\r\n0.250000000\r\n0.125000000\r\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.P);
+    const Outcome result = run({"--union", c.P, "2", path});
+    ASSERT_EQ(result.status, 0);
+    const std::size_t margins = result.out.find("margin to P");
+    ASSERT_NE(margins, std::string::npos);
+    // The margin table: a blank line, the heading, then the row of order 1.
+    std::istringstream lines(result.out.substr(margins));
+    std::string line;
+    for (int skip = 0; skip < 4; ++skip) std::getline(lines, line);
+    std::istringstream cells(line);
+    std::string row, cell;
+    while (cells >> cell) row += (row.empty() ? "" : " ") + cell;
+    EXPECT_EQ(row, c.row);
   }
 }
 

@@ -12,6 +12,7 @@
 #include "union_bounds/command_line.h"
 #include "union_bounds/prob_file.h"
 #include "union_bounds/report.h"
+#include "union_bounds/shown_text.h"
 
 #ifndef INTERSECTIONS_VERSION
 #define INTERSECTIONS_VERSION "unknown"
@@ -29,9 +30,20 @@ struct InputFile {
   }
 };
 
+// Done if everything written to `out` got through (a full disk, a closed pipe
+// do not let it).
+int flushed(std::ostream& out, std::ostream& err) {
+  out.flush();
+  if (!out) {
+    err << "union-bounds: cannot write standard output\n";
+    return boundsBadFile;
+  }
+  return boundsDone;
+}
+
 int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
   const bool standardInput = options.file == "-";
-  const std::string name = standardInput ? "standard input" : options.file;
+  const std::string name = standardInput ? "standard input" : shownText(options.file);
   InputFile input;
   if (standardInput) {
     input.descriptor = 0;
@@ -66,12 +78,7 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
   } else {
     writeTable(out, {name, options.n, file.lines}, rows, options.known);
   }
-  out.flush();
-  if (!out) {
-    err << "union-bounds: cannot write standard output\n";
-    return boundsBadFile;
-  }
-  return boundsDone;
+  return flushed(out, err);
 }
 
 }  // namespace
@@ -81,11 +88,11 @@ int runUnionBounds(const std::vector<std::string>& args, std::ostream& out, std:
     const BoundsOptions options = parseCommandLine(args);
     if (options.help) {
       out << usageText();
-      return boundsDone;
+      return flushed(out, err);
     }
     if (options.version) {
       out << "union-bounds (intersections) " << INTERSECTIONS_VERSION << '\n';
-      return boundsDone;
+      return flushed(out, err);
     }
     return run(options, out, err);
   } catch (const UsageError& error) {
