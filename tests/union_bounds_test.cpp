@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "union_bounds/command_line.h"
 #include "union_bounds/prob_file.h"
@@ -413,6 +415,48 @@ TEST(PairConsistency, AgreesWithASearchOverTheTrueValues) {
   EXPECT_EQ(conflict->second, 3u);
   EXPECT_EQ(conflict->pair, 4u);
   EXPECT_EQ(conflict->kind, PairConflict::unionAboveOne);
+}
+
+// Below the address space it needs, union-bounds ends with "out of memory"
+// and status 1, never by a signal: for GMP's allocations too, which the exact
+// value of a P with a million decimals needs a megabyte of. Walked down from
+// the least limit that lets it finish, until the limit is so tight that the
+// C++ runtime itself fails (it cannot even make the exception, or load).
+TEST(UnionBounds, OutOfMemoryUnderATightAddressSpaceLimit) {
+#if defined(INTERSECTIONS_SANITIZED_BUILD)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limits allow";
+#else
+  TempDir dir;
+  writeFile(dir.path / "two.txt", "0.500000000\r\n0.250000000\r\n0.125000000\r\n");
+  auto runWithin = [&](rlim_t kilobytes) {
+    return testing_support::runProgram(testing_support::unionBoundsPath(),
+                                       {"--union", "1e-1000000", "2", "two.txt"}, dir.path, "",
+                                       [&] {
+                                         const rlimit limit{kilobytes << 10, kilobytes << 10};
+                                         setrlimit(RLIMIT_AS, &limit);
+                                       });
+  };
+  rlim_t enough = 4096;
+  while (enough < 262144 && runWithin(enough).exitStatus != 0) enough += 256;
+  ASSERT_LT(enough, 262144u) << "never finished";
+  const std::string outOfMemory = "union-bounds: out of memory\n";
+  int reported = 0;
+  for (rlim_t kilobytes = enough - 32; kilobytes > 0; kilobytes -= 32) {
+    const auto result = runWithin(kilobytes);
+    if (result.exitStatus == 0) continue;
+    const bool said = result.exitStatus == 1 && result.err.size() >= outOfMemory.size() &&
+                      result.err.compare(result.err.size() - outOfMemory.size(), outOfMemory.size(),
+                                         outOfMemory) == 0;
+    if (said) {
+      ++reported;
+      continue;
+    }
+    EXPECT_EQ(result.err.find("GNU MP"), std::string::npos) << kilobytes << " kB: " << result.err;
+    break;
+  }
+  // About 2 MB of limits that end in the message.
+  EXPECT_GE(reported, 32);
+#endif
 }
 
 }  // namespace

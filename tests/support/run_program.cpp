@@ -13,6 +13,15 @@ namespace testing_support {
 
 ProgramResult runProgram(const std::filesystem::path& dir, const std::string& input,
                          const std::function<void()>& childSetup) {
+  return runProgram(programPath(), {}, dir, input, childSetup);
+}
+
+ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::filesystem::path& dir, const std::string& input,
+                         const std::function<void()>& childSetup) {
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
   int in[2], out[2], err[2];
   if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe failed");
   const pid_t pid = fork();
@@ -24,7 +33,7 @@ ProgramResult runProgram(const std::filesystem::path& dir, const std::string& in
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
     if (chdir(dir.c_str()) != 0) _exit(127);
     if (childSetup) childSetup();
-    execl(programPath(), programPath(), static_cast<char*>(nullptr));
+    execv(program.c_str(), argv.data());
     _exit(127);
   }
   close(in[0]);
