@@ -17,10 +17,43 @@ InconsistentValues::InconsistentValues(std::size_t firstOrders, std::int32_t n)
                          std::to_string(n) + " events"),
       orders(firstOrders) {}
 
+InconsistentValues::InconsistentValues(const std::string& message, std::size_t firstOrders)
+    : std::runtime_error(message), orders(firstOrders) {}
+
+namespace {
+
+std::string pairMessage(const PairConflict& conflict) {
+  const std::string i = std::to_string(conflict.first + 1), j = std::to_string(conflict.second + 1);
+  std::string why;
+  switch (conflict.kind) {
+    case PairConflict::pairAboveFirst:
+      why = "the pair is more probable than event " + i;
+      break;
+    case PairConflict::pairAboveSecond:
+      why = "the pair is more probable than event " + j;
+      break;
+    case PairConflict::unionAboveOne:
+      why = "their union would be more probable than 1";
+      break;
+  }
+  return "the values of events " + i + " and " + j +
+         " and of their pair fit no probability space: " + why;
+}
+
+}  // namespace
+
+InconsistentPair::InconsistentPair(const PairConflict& pairConflict)
+    : InconsistentValues(pairMessage(pairConflict), 2), conflict(pairConflict) {}
+
 std::vector<OrderBounds> unionBounds(const Observations& seen, const BoundsRequest& request) {
   const std::int32_t n = seen.n;
   const std::int32_t r = request.atLeast;
   if (r < 1 || r > n) throw std::invalid_argument("unionBounds: atLeast must be from 1 to n");
+  // Before any bound: a pair that does not fit its singles is named.
+  if (seen.orders.size() >= 2 && seen.lines.size() >= 2) {
+    if (const auto conflict = firstInconsistentPair(seen.lines[0], seen.lines[1]))
+      throw InconsistentPair(*conflict);
+  }
   std::vector<MomentInterval> moments;
   for (const OrderSums& sums : seen.orders) {
     moments.push_back({probabilityOfUnits(sums.low), probabilityOfUnits(sums.high)});

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "bounds/observations.h"
+#include "bounds/pair_consistency.h"
 
 namespace intersections {
 
@@ -38,6 +40,18 @@ struct BoundsRequest {
 struct InconsistentValues : std::runtime_error {
   InconsistentValues(std::size_t orders, std::int32_t n);
   std::size_t orders;  // the first orders, counted from 1, that no space fits together
+
+ protected:
+  InconsistentValues(const std::string& message, std::size_t orders);
+};
+
+// A pair of events whose values of orders 1 and 2 fit no probability space
+// (see firstInconsistentPair). The message names the pair and says why:
+// "the values of events 1 and 2 and of their pair fit no probability space:
+// the pair is more probable than event 1".
+struct InconsistentPair : InconsistentValues {
+  explicit InconsistentPair(const PairConflict& conflict);
+  PairConflict conflict;
 };
 
 // The bounds of every order of `seen`. For the union (request.atLeast == 1)
@@ -48,7 +62,9 @@ struct InconsistentValues : std::runtime_error {
 // InconsistentValues when the values fit no probability space of seen.n
 // events: the sharp bounds of some order have no solution, or the bounds
 // from single lines cross the sharp ones or each other; std::invalid_argument
-// for an atLeast out of range or lines that were not kept.
+// for an atLeast out of range or lines that were not kept. Throws
+// InconsistentPair, before any of these, when the lines of orders 1 and 2 are
+// there and a pair of events does not fit its two singles.
 std::vector<OrderBounds> unionBounds(const Observations& seen, const BoundsRequest& request = {});
 
 }  // namespace intersections

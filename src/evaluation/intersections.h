@@ -22,16 +22,16 @@ inline constexpr const char* outputFileName = "prob.txt";
 // Each line reaches the file by itself, in one write, before the next line is
 // made (with equal weights the row counts of up to 256 sets are worked out
 // ahead of their lines). Memory depends on the size of the matrix alone, never
-// on the number of lines. SIGINT, SIGTERM, SIGHUP or SIGQUIT (at their default
-// action) while the file is open stop the writing after the line in progress;
-// the file is closed with complete lines only, and the process then ends by
-// that signal.
+// on the number of lines. A signal that would end the process (any that
+// openLineFile holds) while the file is open stops the writing after the line
+// in progress; the file is closed with complete lines only, and the process
+// then ends by that signal.
 //
 // Throws std::invalid_argument, before the file is touched, when a row is
 // shorter than the first, an entry is neither 0 nor 1, or there are fewer
 // weights than rows (extra weights and extra row entries are ignored).
-// Throws OutputError when the file cannot be created or written; the file then
-// holds complete lines only.
+// Throws OutputError when the file cannot be created or written, or another
+// run holds its lock; the file then holds complete lines only.
 void writeIntersectionProbabilities(std::int32_t m, DoubleSequence weights, EventMatrix matrix);
 
 // The same, writing to `path` instead of "prob.txt".

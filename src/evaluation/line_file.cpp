@@ -1,6 +1,8 @@
 #include "evaluation/line_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -36,13 +38,30 @@ LineFile openLineFile(const std::string& path) {
   LineFile out;
   out.path = path;
   holdTerminationSignals();
-  do {
-    out.descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  } while (out.descriptor < 0 && errno == EINTR);
-  if (out.descriptor < 0) {
-    const int error = errno;
+  // Closes what is open and releases the signals, so that one that arrived
+  // ends the process here, before the file is emptied; otherwise throws.
+  auto giveUp = [&](const std::string& message) {
+    if (out.descriptor >= 0) ::close(std::exchange(out.descriptor, -1));
     releaseTerminationSignals();
-    throw OutputError("cannot create " + path + ": " + reason(error));
+    throw OutputError(message);
+  };
+  const std::string cannotCreate = "cannot create " + path + ": ";
+  // Not O_TRUNC: the file is emptied only once this run holds its lock.
+  while ((out.descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666)) < 0) {
+    const int error = errno;
+    if (error != EINTR || terminationSignalArrived()) giveUp(cannotCreate + reason(error));
+  }
+  // Another run writing the same file holds the lock. A file system without
+  // locks (an error other than EWOULDBLOCK) does not stop the run.
+  if (::flock(out.descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    giveUp(path + " is being written by another run");
+  }
+  if (terminationSignalArrived()) giveUp(cannotCreate + reason(EINTR));
+  // Only a regular file has a length to cut; a FIFO or a device is used as it is.
+  struct stat status {};
+  if (::fstat(out.descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
+      ::ftruncate(out.descriptor, 0) != 0) {
+    giveUp(cannotCreate + reason(errno));
   }
   return out;
 }
@@ -56,8 +75,16 @@ bool writeLine(LineFile& out, const char* text, std::size_t length) {
     const ssize_t written = ::write(out.descriptor, text + done, length - done);
     if (written > 0) {
       done += static_cast<std::size_t>(written);
-    } else if (written < 0 && errno == EINTR) {
+    } else if (written < 0 && errno == EINTR && !terminationSignalArrived()) {
       continue;
+    } else if (written < 0 && errno == EINTR) {
+      // A held signal ended a write that was blocked (a FIFO whose reader
+      // does not read). A pipe takes a line of up to 4096 bytes whole or not
+      // at all; whatever else took part of it is cut back where it can be.
+      if (done > 0 && ::ftruncate(out.descriptor, static_cast<off_t>(out.committed)) != 0) {
+        // Not a file with a length (a pipe, a device): nothing can be undone.
+      }
+      return false;
     } else {
       // A write cut short (a file size limit lets it through up to the limit,
       // a full disk up to the last free block) leaves part of the line: cut

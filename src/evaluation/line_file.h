@@ -15,9 +15,11 @@ struct OutputError : std::runtime_error {
 
 // An output file written one complete line at a time, straight to the
 // system: no buffer of its own, so a line is in the file once writeLine
-// returns. While it is open, SIGINT, SIGTERM, SIGHUP and SIGQUIT are held (see
-// termination_signals.h): such a signal lets the line being written finish,
-// stops all further lines, and ends the process once the file is closed.
+// returns. While it is open, every catchable signal that would end the
+// process is held (see termination_signals.h): such a signal lets the line
+// being written finish, stops all further lines, and ends the process once
+// the file is closed. While it is open it also holds an exclusive advisory
+// lock (flock) on the file, so that two runs cannot write it at once.
 struct LineFile {
   std::string path;
   int descriptor = -1;
@@ -29,15 +31,21 @@ struct LineFile {
   ~LineFile();  // closes the file if it is still open, as closeLineFile does
 };
 
-// Holds the termination signals, then creates `path`, or empties it if it
-// exists. Throws OutputError (the signals are then released).
+// Holds the termination signals, opens `path` (creating it if need be),
+// takes the lock, and only then empties it. Throws OutputError (the signals
+// are then released), without emptying the file, when it cannot be opened or
+// when another process holds the lock ("<path> is being written by another
+// run"). A held signal that interrupts an open that blocks (a FIFO without a
+// reader) ends the process by that signal; so does one that arrives before
+// the file is emptied, which then is not.
 LineFile openLineFile(const std::string& path);
 
 // Hands one whole line to the system in one write before returning, so that
-// a reader, or a run stopped at any moment, sees complete lines only, and
-// returns true. Returns false, writing nothing, once a termination signal has
-// arrived: the caller should close the file, which ends the process. The
-// check is one flag, no system call. If the write fails, cuts the file back to
+// a run stopped at any moment leaves complete lines only, and returns true.
+// Returns false, writing nothing, once a termination signal has arrived, also
+// when it interrupts a write that blocks (a FIFO whose reader does not read):
+// the caller should close the file, which ends the process. The check is one
+// flag, no system call. If the write fails, cuts the file back to
 // the lines written before, closes it (releasing the signals) and throws
 // OutputError; the file must not be used after that.
 bool writeLine(LineFile& out, const char* text, std::size_t length);

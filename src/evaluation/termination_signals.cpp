@@ -1,24 +1,79 @@
 #include "evaluation/termination_signals.h"
 
 #include <csignal>
-#include <cstddef>
-#include <iterator>
 
 namespace intersections {
 
 namespace {
 
-constexpr int heldSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// The signals of the standard set whose default action is to end the process
+// (with or without a core file); the real-time ones are added at run time,
+// since their range depends on the C library.
+constexpr int standardSignals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1, SIGSEGV,
+    SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGIO
+    SIGIO,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+};
 
 // The first held signal that arrived, 0 for none. Written only by the
 // handler, and by hold and release while no signal is caught.
 volatile std::sig_atomic_t arrived = 0;
 
-bool caught[std::size(heldSignals)] = {};
+bool caught[NSIG] = {};
 int depth = 0;
 
-extern "C" void rememberSignal(int sig) {
+// The signals that the kernel raises for a fault of the instruction being
+// run, as well as when they are sent.
+bool reportsFaults(int sig) {
+  switch (sig) {
+    case SIGSEGV:
+    case SIGBUS:
+    case SIGILL:
+    case SIGFPE:
+    case SIGTRAP:
+    case SIGSYS:
+      return true;
+  }
+  return false;
+}
+
+extern "C" void rememberSignal(int sig, siginfo_t* info, void*) {
+  // A positive si_code is the kernel's own (a bad address, an illegal
+  // instruction); kill, sigqueue and raise give 0 or less. The program cannot
+  // go on after a fault, so the signal gets its default action back and is
+  // raised again: it stays pending while this handler runs, then ends the
+  // process as the fault itself would have.
+  if (reportsFaults(sig) && info != nullptr && info->si_code > 0) {
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigaction(sig, &byDefault, nullptr);
+    raise(sig);
+    return;
+  }
   if (arrived == 0) arrived = sig;
+}
+
+void hold(int sig) {
+  struct sigaction current {};
+  caught[sig] = false;
+  if (sigaction(sig, nullptr, &current) != 0) return;
+  if ((current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler != SIG_DFL) return;
+  struct sigaction remember {};
+  remember.sa_sigaction = rememberSignal;
+  // One handler at a time. No SA_RESTART: an open or a write that blocks
+  // (a FIFO without a reader, or whose reader does not read) must fail with
+  // EINTR, or the program could not end until the call returns by itself.
+  sigfillset(&remember.sa_mask);
+  remember.sa_flags = SA_SIGINFO;
+  caught[sig] = sigaction(sig, &remember, nullptr) == 0;
 }
 
 }  // namespace
@@ -26,19 +81,8 @@ extern "C" void rememberSignal(int sig) {
 void holdTerminationSignals() {
   if (depth++ > 0) return;
   arrived = 0;
-  for (std::size_t i = 0; i < std::size(heldSignals); ++i) {
-    struct sigaction current {};
-    caught[i] = false;
-    if (sigaction(heldSignals[i], nullptr, &current) != 0) continue;
-    if ((current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler != SIG_DFL) continue;
-    struct sigaction remember {};
-    remember.sa_handler = rememberSignal;
-    // One handler at a time; SA_RESTART keeps system calls from failing with
-    // EINTR because of a signal that is only remembered.
-    sigfillset(&remember.sa_mask);
-    remember.sa_flags = SA_RESTART;
-    caught[i] = sigaction(heldSignals[i], &remember, nullptr) == 0;
-  }
+  for (const int sig : standardSignals) hold(sig);
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX && sig < NSIG; ++sig) hold(sig);
 }
 
 bool terminationSignalArrived() { return arrived != 0; }
@@ -48,9 +92,9 @@ void releaseTerminationSignals() {
   struct sigaction byDefault {};
   byDefault.sa_handler = SIG_DFL;
   sigemptyset(&byDefault.sa_mask);
-  for (std::size_t i = 0; i < std::size(heldSignals); ++i) {
-    if (caught[i]) sigaction(heldSignals[i], &byDefault, nullptr);
-    caught[i] = false;
+  for (int sig = 1; sig < NSIG; ++sig) {
+    if (caught[sig]) sigaction(sig, &byDefault, nullptr);
+    caught[sig] = false;
   }
   // Read after the default actions are back: a signal that comes later than
   // this read takes effect by itself.

@@ -1,6 +1,8 @@
 #include "main/memory_limit.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <sstream>
@@ -82,19 +84,50 @@ std::optional<std::string> ownGroup(const fs::path& root, bool v2) {
   return std::nullopt;
 }
 
-std::optional<std::uint64_t> readLimit(const fs::path& file, bool v2) {
+std::optional<std::uint64_t> readNumber(const fs::path& file) {
   std::ifstream in(file);
   std::string text;
-  if (!(in >> text) || (v2 && text == "max")) return std::nullopt;
+  if (!(in >> text)) return std::nullopt;
   std::uint64_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  if (!v2 && value >= unlimitedV1) return std::nullopt;
   return value;
 }
 
-// The smallest limit on the way from this process's group up to the top of
-// what the mount shows.
+std::optional<std::uint64_t> readLimit(const fs::path& file, bool v2) {
+  const auto value = readNumber(file);
+  if (!value || (!v2 && *value >= unlimitedV1)) return std::nullopt;
+  return value;  // v2 writes "max" for no limit, which is no number
+}
+
+// The value of `key` in a memory.stat file ("key value" lines), 0 if absent.
+std::uint64_t statValue(const fs::path& file, const std::string& key) {
+  std::ifstream in(file);
+  std::string name;
+  std::uint64_t value = 0;
+  while (in >> name >> value) {
+    if (name == key) return value;
+  }
+  return 0;
+}
+
+// What is left under the limit of the group in `dir`: its usage counts this
+// process and every other in the group and below it; the inactive file cache
+// is taken back by the kernel before it fails an allocation. Without a usage
+// to read, the whole limit.
+double leftInGroup(const fs::path& dir, bool v2, std::uint64_t limit) {
+  const auto usage = readNumber(dir / (v2 ? "memory.current" : "memory.usage_in_bytes"));
+  if (!usage) return static_cast<double>(limit);
+  const std::uint64_t dropped = std::min(
+      *usage, statValue(dir / "memory.stat", v2 ? "inactive_file" : "total_inactive_file"));
+  const std::uint64_t used = *usage - dropped;
+  return used >= limit ? 0.0 : static_cast<double>(limit - used);
+}
+
+std::string megabytes(double bytes) { return std::to_string(std::llround(bytes / 1048576.0)); }
+
+// The least left in a group with a limit on the way from this process's group
+// up to the top of what the mount shows.
 void lowerByGroup(const fs::path& root, bool v2, std::optional<MemoryLimit>& limit) {
   const auto hierarchy = findHierarchy(root, v2);
   const auto group = ownGroup(root, v2);
@@ -116,10 +149,12 @@ void lowerByGroup(const fs::path& root, bool v2, std::optional<MemoryLimit>& lim
   const char* name = v2 ? "memory.max" : "memory.limit_in_bytes";
   while (true) {
     const fs::path file = dir / name;
-    const auto value = readLimit(file, v2);
-    if (value && (!limit || static_cast<double>(*value) < limit->bytes)) {
-      limit = MemoryLimit{static_cast<double>(*value),
-                          "that its control group allows (" + file.string() + ")"};
+    if (const auto value = readLimit(file, v2)) {
+      const double left = leftInGroup(dir, v2, *value);
+      if (!limit || left < limit->bytes) {
+        limit = MemoryLimit{left, "left of the " + megabytes(static_cast<double>(*value)) +
+                                      " MB that its control group allows (" + file.string() + ")"};
+      }
     }
     if (dir == top || !dir.has_relative_path()) break;
     dir = dir.parent_path();
@@ -130,14 +165,19 @@ void lowerByGroup(const fs::path& root, bool v2, std::optional<MemoryLimit>& lim
 
 std::optional<MemoryLimit> memoryLimit(const fs::path& root) {
   std::optional<MemoryLimit> limit;
-  std::ifstream meminfo(below(root, "/proc/meminfo"));
-  std::string key, unit;
-  double kilobytes = 0;
-  while (meminfo >> key >> kilobytes >> unit) {
-    if (key == "MemTotal:") {
-      limit = MemoryLimit{kilobytes * 1024.0, "of memory this machine has"};
+  // MemAvailable: what can be had without swapping, free memory and the
+  // cache that can be dropped. MemTotal stands in for it on kernels before
+  // 3.14, which lack it.
+  for (const std::string& line : lines(below(root, "/proc/meminfo"))) {
+    std::istringstream fields(line);
+    std::string key;
+    double kilobytes = 0;
+    if (!(fields >> key >> kilobytes)) continue;
+    if (key == "MemAvailable:") {
+      limit = MemoryLimit{kilobytes * 1024.0, "of memory available on this machine"};
       break;
     }
+    if (key == "MemTotal:") limit = MemoryLimit{kilobytes * 1024.0, "of memory this machine has"};
   }
   lowerByGroup(root, true, limit);
   lowerByGroup(root, false, limit);

@@ -1,6 +1,9 @@
 #include "union_bounds/command_line.h"
 
+#include <algorithm>
+
 #include "union_bounds/decimal.h"
+#include "union_bounds/shown_text.h"
 
 namespace intersections {
 
@@ -10,11 +13,15 @@ namespace {
 // program that writes the files.
 constexpr std::int32_t largestN = 1073741823;
 
-// The value of `text` if it is digits alone, from 1 to `largest`.
+// The value of `text` if it is digits alone, from 1 to `largest`. Leading
+// zeros are no part of the value; more than ten digits after them are always
+// too many.
 std::optional<std::int32_t> parseWhole(const std::string& text, std::int32_t largest) {
+  const std::size_t first = std::min(text.find_first_not_of('0'), text.size());
+  const std::string digits = text.substr(first);
+  bool ok = !text.empty() && digits.size() <= 10;
   std::int64_t value = 0;
-  bool ok = !text.empty() && text.size() <= 10;
-  for (const char c : text) {
+  for (const char c : digits) {
     if (c < '0' || c > '9') ok = false;
     if (ok) value = value * 10 + (c - '0');
   }
@@ -26,24 +33,33 @@ std::int32_t parseN(const std::string& text) {
   const std::optional<std::int32_t> n = parseWhole(text, largestN);
   if (!n) {
     throw UsageError("N must be a whole number from 1 to " + std::to_string(largestN) + ", not \"" +
-                     text + "\"");
+                     shownText(text) + "\"");
   }
   return *n;
 }
 
 std::int32_t parseAtLeast(const std::string& text, std::int32_t n) {
   const std::optional<std::int32_t> r = parseWhole(text, n);
-  if (!r) throw UsageError("--at-least takes a whole number R from 1 to N, not \"" + text + "\"");
+  if (!r)
+    throw UsageError("--at-least takes a whole number R from 1 to N, not \"" + shownText(text) +
+                     "\"");
   return *r;
 }
 
 KnownUnion parseUnion(const std::string& text) {
   const std::optional<mpq_class> value = parseDecimal(text);
   if (!value || *value < 0 || *value > 1) {
-    throw UsageError("--union takes a probability, a decimal number from 0 to 1, not \"" + text +
+    throw UsageError("--union takes a probability, a decimal number from 0 to 1 with at most " +
+                     std::to_string(decimalExponentLimit) + " decimals, not \"" + shownText(text) +
                      "\"");
   }
   return {text, *value};
+}
+
+// A negative number such as "-1" is an operand (an N out of range), not an
+// option.
+bool isOption(const std::string& arg) {
+  return arg.size() >= 2 && arg[0] == '-' && !(arg[1] >= '0' && arg[1] <= '9');
 }
 
 }  // namespace
@@ -55,7 +71,7 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+    if (optionsEnded || !isOption(arg)) {
       operands.push_back(arg);
     } else if (arg == "--") {
       optionsEnded = true;
@@ -78,12 +94,13 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
     } else if (arg.rfind("--at-least=", 0) == 0) {
       atLeast = arg.substr(11);
     } else {
-      throw UsageError("unknown option \"" + arg + "\"");
+      throw UsageError("unknown option \"" + shownText(arg) + "\"");
     }
   }
   if (options.help || options.version) return options;
   if (operands.empty()) throw UsageError("N, the number of events, is missing");
-  if (operands.size() > 2) throw UsageError("too many operands: \"" + operands[2] + "\"");
+  if (operands.size() > 2)
+    throw UsageError("too many operands: \"" + shownText(operands[2]) + "\"");
   options.n = parseN(operands[0]);
   if (atLeast) options.atLeast = parseAtLeast(*atLeast, options.n);
   if (operands.size() == 2) options.file = operands[1];

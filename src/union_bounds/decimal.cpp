@@ -52,7 +52,7 @@ std::optional<mpq_class> parseDecimal(const std::string& text) {
   bool negative = false;
   if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
   std::string digits;
-  std::size_t decimals = 0;
+  long long decimals = 0;
   bool point = false;
   for (; at < text.size(); ++at) {
     if (isDigit(text[at])) {
@@ -65,23 +65,30 @@ std::optional<mpq_class> parseDecimal(const std::string& text) {
     }
   }
   if (digits.empty()) return std::nullopt;
-  long exponent = 0;
+  // Any number of exponent digits; beyond this its value no longer matters,
+  // since the limit is far below it whatever the number of decimals.
+  constexpr long long hugeExponent = 1000000000000;
+  long long exponent = 0;
   if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
     ++at;
     bool negativeExponent = false;
     if (at < text.size() && (text[at] == '+' || text[at] == '-'))
       negativeExponent = text[at++] == '-';
     const std::size_t first = at;
-    // Four digits of exponent at most: beyond them no number is worth the
-    // memory its exact value would take.
-    while (at < text.size() && isDigit(text[at]) && at - first < 4)
-      exponent = exponent * 10 + (text[at++] - '0');
-    if (at == first || (at < text.size() && isDigit(text[at]))) return std::nullopt;
+    for (; at < text.size() && isDigit(text[at]); ++at) {
+      if (exponent < hugeExponent) exponent = exponent * 10 + (text[at] - '0');
+    }
+    if (at == first) return std::nullopt;
     if (negativeExponent) exponent = -exponent;
   }
   if (at != text.size()) return std::nullopt;
+  const std::size_t last = digits.find_last_not_of('0');
+  if (last == std::string::npos) return mpq_class(0);
+  // The value is digits * 10^exponent with no trailing zero in the digits.
+  exponent += static_cast<long long>(digits.size() - 1 - last) - decimals;
+  digits.resize(last + 1);
+  if (exponent > decimalExponentLimit || exponent < -decimalExponentLimit) return std::nullopt;
   mpq_class value{mpz_class(digits, 10)};
-  exponent -= static_cast<long>(decimals);
   if (exponent >= 0) {
     value *= powerOfTen(static_cast<unsigned long>(exponent));
   } else {

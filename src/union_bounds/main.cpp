@@ -2,9 +2,11 @@
 #include <string>
 #include <vector>
 
+#include "bounds/gmp_memory.h"
 #include "union_bounds/run_union_bounds.h"
 
 int main(int argc, char** argv) {
+  intersections::throwBadAllocWhenGmpRunsOut();
   const std::vector<std::string> args(argv + 1, argv + argc);
   return intersections::runUnionBounds(args, std::cout, std::cerr);
 }

@@ -88,8 +88,13 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
   if (!known) return;
 
   auto margin = [&](const mpq_class& bound, bool isUpper) {
-    return formatFixed(isUpper ? mpq_class(bound - known->value) : mpq_class(known->value - bound),
-                       boundDecimals, Rounding::nearest);
+    const mpq_class distance =
+        isUpper ? mpq_class(bound - known->value) : mpq_class(known->value - bound);
+    std::string text = formatFixed(distance, boundDecimals, Rounding::nearest);
+    // A margin below 0 that rounds to 0 keeps its sign: P lies outside the
+    // bound, and a warning says so.
+    if (sgn(distance) < 0 && text[0] != '-') text.insert(0, 1, '-');
+    return text;
   };
   out << "\nmargin to P = " << known->text
       << ": how far each bound lies from P on its own side (negative: P lies outside it)\n\n";

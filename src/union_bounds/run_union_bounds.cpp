@@ -13,6 +13,7 @@
 #include "union_bounds/command_line.h"
 #include "union_bounds/prob_file.h"
 #include "union_bounds/report.h"
+#include "union_bounds/shown_text.h"
 
 #ifndef INTERSECTIONS_VERSION
 #define INTERSECTIONS_VERSION "unknown"
@@ -30,9 +31,20 @@ struct InputFile {
   }
 };
 
+// Done if everything written to `out` got through (a full disk, a closed pipe
+// do not let it).
+int flushed(std::ostream& out, std::ostream& err) {
+  out.flush();
+  if (!out) {
+    err << "union-bounds: cannot write standard output\n";
+    return boundsBadFile;
+  }
+  return boundsDone;
+}
+
 int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
   const bool standardInput = options.file == "-";
-  const std::string name = standardInput ? "standard input" : options.file;
+  const std::string name = standardInput ? "standard input" : shownText(options.file);
   InputFile input;
   if (standardInput) {
     input.descriptor = 0;
@@ -43,14 +55,19 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
     if (input.descriptor < 0)
       throw ProbFileError("cannot open " + name + ": " + std::strerror(errno));
   }
-  // The union's own bounds read the lines of orders 1 and 2 and some of order
-  // 3; the other events need the sums alone.
+  // The lines of orders 1 and 2 are checked against each other whatever the
+  // event; the union's own bounds read them too, and some of order 3.
   const bool isUnion = options.atLeast == 1;
-  const ProbFile file = readProbFile(input.descriptor, name, options.n, isUnion ? 2 : 0,
+  const ProbFile file = readProbFile(input.descriptor, name, options.n, 2,
                                      isUnion ? LinePicker(cherryLinePlaces) : LinePicker());
   std::vector<OrderBounds> rows;
   try {
     rows = unionBounds(file.observations, {options.atLeast});
+  } catch (const InconsistentPair& error) {
+    // The pairs follow the n lines of order 1.
+    const std::size_t line = static_cast<std::size_t>(options.n) + error.conflict.pair + 1;
+    err << "union-bounds: " << name << ':' << line << ": " << error.what() << "; is N right?\n";
+    return boundsBadFile;
   } catch (const InconsistentValues& error) {
     err << "union-bounds: " << name << ": " << error.what() << "; is N right?\n";
     return boundsBadFile;
@@ -66,12 +83,7 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
   } else {
     writeTable(out, {name, options.n, file.lines, options.atLeast}, rows, options.known);
   }
-  out.flush();
-  if (!out) {
-    err << "union-bounds: cannot write standard output\n";
-    return boundsBadFile;
-  }
-  return boundsDone;
+  return flushed(out, err);
 }
 
 }  // namespace
@@ -81,11 +93,11 @@ int runUnionBounds(const std::vector<std::string>& args, std::ostream& out, std:
     const BoundsOptions options = parseCommandLine(args);
     if (options.help) {
       out << usageText();
-      return boundsDone;
+      return flushed(out, err);
     }
     if (options.version) {
       out << "union-bounds (intersections) " << INTERSECTIONS_VERSION << '\n';
-      return boundsDone;
+      return flushed(out, err);
     }
     return run(options, out, err);
   } catch (const UsageError& error) {

@@ -185,6 +185,13 @@ ProgramResult runProgram(const std::filesystem::path& dir, const std::string& in
       {.program = programPath(), .input = input, .dir = dir, .childSetup = childSetup});
 }
 
+ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::filesystem::path& dir, const std::string& input,
+                         const std::function<void()>& childSetup) {
+  return runProgram(
+      {.program = program, .args = args, .input = input, .dir = dir, .childSetup = childSetup});
+}
+
 int runInChild(const std::function<int()>& body) {
   std::cout.flush();
   std::fflush(nullptr);

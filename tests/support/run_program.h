@@ -42,6 +42,11 @@ ProgramResult runProgram(const ProgramRun& run);
 ProgramResult runProgram(const std::filesystem::path& dir, const std::string& input,
                          const std::function<void()>& childSetup = {});
 
+// The same for `program` with `args` after its name.
+ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::filesystem::path& dir, const std::string& input,
+                         const std::function<void()>& childSetup = {});
+
 // For the runs that need control while the program runs (answers sent one by
 // one, a signal sent mid-run): runProgram(run) is startProgram, then
 // finishProgram. Standard input starts empty and open; run.input is ignored.
