@@ -12,8 +12,10 @@
 #include <string>
 
 #include "evaluation/intersections.h"
+#include "evaluation/line_count.h"
 #include "instance/random_instance.h"
 #include "main/answer_text.h"
+#include "main/free_space.h"
 #include "main/memory_limit.h"
 
 namespace intersections {
@@ -96,6 +98,13 @@ int run(std::istream& in, std::ostream& out, std::ostream& err) {
       askP, [](double value) { return std::isfinite(value); }, in, out, err);
   const auto m = ask<std::int32_t>(
       askM, [](std::int32_t) { return true; }, in, out, err);
+  // Before anything is drawn or touched: a file that cannot fit would only
+  // fill the disk and then fail.
+  if (const auto shortage =
+          spaceShortage(outputFileName, lineCount(n, m), shortestLineBytes(n, density, P))) {
+    err << "intersections: " << *shortage << '\n';
+    return exitOutputFailed;
+  }
 
   std::srand(static_cast<unsigned>(std::time(nullptr)));
 
