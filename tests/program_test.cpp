@@ -63,21 +63,32 @@ TEST(Program, WritesOneLinePerSetInTheFileFormat) {
     std::string input;
     int n, m;
     double P;
+    std::string warnings;  // on standard error, each after "intersections: warning: "
   };
   const Case cases[] = {
-      {"3 100 0.9 3", 3, 3, 0.9},                   // all on one line
-      {"4\n100\n1\n2\n", 4, 2, 1.0},                // one answer per line
-      {"\n\n5\n\n\n100\n\n0.5\n\n4\n", 5, 4, 0.5},  // blank lines between
-      {"\t6\t\t100 \t 8e-1\t6", 6, 6, 0.8},         // tabs, an exponent
-      {"+2 +100 -1.0 +7", 2, 7, -1.0},              // signs, m above n
-      {"7 100 0.25 2147483647", 7, 7, 0.25},
+      {"3 100 0.9 3", 3, 3, 0.9, ""},                   // all on one line
+      {"4\n100\n1\n2\n", 4, 2, 1.0, ""},                // one answer per line
+      {"\n\n5\n\n\n100\n\n0.5\n\n4\n", 5, 4, 0.5, ""},  // blank lines between
+      {"\t6\t\t100 \t 8e-1\t6", 6, 6, 0.8, ""},         // tabs, an exponent
+      {"+2 +100 -1.0 +7", 2, 7, -1.0, ""},              // signs, m above n
+      {"7 100 0.25 2147483647", 7, 7, 0.25, ""},
+      // A point after a whole number starts the next answer: P = .5, m = 0.
+      {"4 100.5 0.9 2", 4, 0, 0.5,
+       "the density was read as 100; \".5\" is taken as the next answer\n"
+       "the maximum order m was read as 0; \".9\" is not used\n"},
+      {"3 100 0.9 3 4\n", 3, 3, 0.9,
+       "the line goes on after the maximum order m; \"4\" is not used\n"},
+      {"3 100 0.9 3 \t\r\n5 more\n", 3, 3, 0.9, ""},  // only blanks left on m's line
   };
   for (const Case& c : cases) {
     TempDir dir;
     const auto result = runProgram(dir.path, c.input);
     EXPECT_EQ(result.exitStatus, 0) << c.input << "\n" << result.err;
     EXPECT_EQ(result.out, firstPrompts(4));
-    EXPECT_EQ(result.err, "");
+    std::string warnings = c.warnings;
+    for (std::size_t at = 0; at < warnings.size(); at = warnings.find('\n', at) + 1)
+      warnings.insert(at, "intersections: warning: ");
+    EXPECT_EQ(result.err, warnings);
     // At density 100 every row is all ones, so every set has probability P.
     const std::vector<std::string> lines = splitLines(readFile(dir.path / "prob.txt"));
     EXPECT_EQ(lines.size(), expectedLines(c.n, c.m)) << c.input;
@@ -151,7 +162,14 @@ TEST(Program, RefusesBadAnswersAndKeepsTheOldFile) {
       {"5 0 0.5 2", 1, 2, refused(needDensity, "0")},  // would never find a row with a one
       {"5 -7 0.5 2", 1, 2, refused(needDensity, "-7")},
       {"5 x 0.5 2", 1, 2, refused(needDensity, "x")},
-      {"5.5 50 0.5 2", 1, 2, refused(needDensity, ".5")},  // ".5" is left for the density
+      {"5.5 50 0.5 2", 1, 2,  // ".5" is left for the density
+       "intersections: warning: the number of events n was read as 5; \".5\" is taken as the "
+       "next answer\n" +
+           refused(needDensity, ".5")},
+      {"5e3 50 0.5 2", 1, 2,
+       "intersections: warning: the number of events n was read as 5; \"e3\" is taken as the "
+       "next answer\n" +
+           refused(needDensity, "e3")},
       {"5 \x1b[2J 0.5 2", 1, 2,
        refused(needDensity, "\\x1B[2J")},  // no control character on the terminal
       {"5 50 zero 2", 1, 3, refused(needP, "zero")},

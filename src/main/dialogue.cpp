@@ -17,6 +17,7 @@
 #include "main/answer_text.h"
 #include "main/free_space.h"
 #include "main/memory_limit.h"
+#include "main/misread_answer.h"
 
 namespace intersections {
 
@@ -81,7 +82,7 @@ double instanceBytes(std::int32_t n) {
   return packed + rows * 64.0 + n * 4.0;
 }
 
-int run(std::istream& in, std::ostream& out, std::ostream& err) {
+int run(std::istream& in, LookaheadBuffer& lookahead, std::ostream& out, std::ostream& err) {
   const auto n = ask<std::int32_t>(
       askN, [](std::int32_t value) { return value >= 1 && value <= largestN; }, in, out, err);
   // At once, so that an n that cannot fit is not followed by three more questions.
@@ -92,12 +93,15 @@ int run(std::istream& in, std::ostream& out, std::ostream& err) {
         << " MB " << limit->source << '\n';
     return exitTooLarge;
   }
+  warnOfMisreadAnswer(lookahead, askN.name, n, false, err);
   const auto density = ask<std::int32_t>(
       askDensity, [](std::int32_t value) { return value >= 1; }, in, out, err);
+  warnOfMisreadAnswer(lookahead, askDensity.name, density, false, err);
   const auto P = ask<double>(
       askP, [](double value) { return std::isfinite(value); }, in, out, err);
   const auto m = ask<std::int32_t>(
       askM, [](std::int32_t) { return true; }, in, out, err);
+  warnOfMisreadAnswer(lookahead, askM.name, m, true, err);
   // Before anything is drawn or touched: a file that cannot fit would only
   // fill the disk and then fail.
   if (const auto shortage =
@@ -117,9 +121,12 @@ int run(std::istream& in, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 int runIntersections(std::istream& in, std::ostream& out, std::ostream& err) {
-  in.imbue(std::locale::classic());
+  // Read through a buffer that can look ahead, to warn of a misread answer.
+  LookaheadBuffer lookahead(in.rdbuf());
+  std::istream answers(&lookahead);
+  answers.imbue(std::locale::classic());
   try {
-    return run(in, out, err);
+    return run(answers, lookahead, out, err);
   } catch (const Refusal& refusal) {
     return refusal.status;
   } catch (const OutputError& error) {
