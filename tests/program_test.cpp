@@ -4,15 +4,21 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "evaluation/number_format.h"
@@ -22,6 +28,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using testing_support::readFile;
 using testing_support::runProgram;
 using testing_support::TempDir;
@@ -269,6 +276,116 @@ TEST(Program, EachPromptArrivesBeforeTheProgramWaits) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(seen, firstPrompts(4));
   EXPECT_EQ(splitLines(readFile(dir.path / "prob.txt")).size(), 10u);
+}
+
+// A FIFO as prob.txt, read slowly by a thread of its own, 2048 bytes every 8
+// ms, so that a small file takes a few seconds to write on any machine. Once
+// `stopAt` bytes have come, sends SIGTERM to the process whose id arrives on
+// `pids`.
+struct SlowReader {
+  fs::path fifo;
+  std::size_t bytes = 0;
+  std::thread thread;
+  SlowReader(const fs::path& path, std::size_t stopAt, int pids) : fifo(path) {
+    if (mkfifo(fifo.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+    thread = std::thread([this, stopAt, pids] {
+      const int fd = open(fifo.c_str(), O_RDONLY);
+      char buffer[2048];
+      for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0; usleep(8000)) {
+        bytes += static_cast<std::size_t>(got);
+        pid_t writer = 0;
+        if (bytes >= stopAt && read(pids, &writer, sizeof writer) == sizeof writer)
+          kill(writer, SIGTERM);
+      }
+      close(fd);
+    });
+  }
+  // Waits for the end of the file; lets the thread go if no writer came.
+  std::size_t finish() {
+    const int unblock = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (unblock >= 0) close(unblock);
+    thread.join();
+    return bytes;
+  }
+};
+
+TEST(Program, ShowsProgressOnATerminalAndNowhereElse) {
+  // n = m = 16: 65535 lines, 3.4 s at this pace, 64 kB of it in the FIFO's
+  // buffer ahead of the reader. SIGTERM 400000 bytes in, past 28672 lines
+  // written, by when the first second is over and the first frame is shown.
+  struct Case {
+    const char* name;
+    bool terminal;
+    std::string answers;
+    std::size_t stopAt;  // SIGTERM once the FIFO has read this much; 0: no FIFO
+    const char* frame;   // what every frame shows; nullptr: nothing on the terminal
+  };
+  const Case cases[] = {
+      {"a long writing stopped by SIGTERM", true, "16 50 0.5 16", 400000, " of 65535 lines ("},
+      {"the same, standard error a pipe", false, "16 50 0.5 16", 400000, nullptr},
+      {"a large instance", true, "7072 5 0.5 1", 0,
+       "intersections: drawing the instance, 14144 outcomes of 7072 events ..."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+    int pids[2];
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(pipe2(pids, O_NONBLOCK), 0);
+    std::optional<SlowReader> reader;
+    if (c.stopAt > 0) reader.emplace(dir.path / "prob.txt", c.stopAt, pids[0]);
+    const auto result = runProgram(dir.path, c.answers, [&] {
+      const pid_t self = getpid();
+      if (write(pids[1], &self, sizeof self) != sizeof self) _exit(126);
+      if (c.terminal) dup2(terminal, 2);
+    });
+    const std::size_t bytes = reader ? reader->finish() : 0;
+    std::string screen;
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    char buffer[4096];
+    for (ssize_t got; (got = read(master, buffer, sizeof buffer)) > 0;)
+      screen.append(buffer, static_cast<std::size_t>(got));
+    for (const int fd : {master, terminal, pids[0], pids[1]}) close(fd);
+
+    EXPECT_EQ(result.out, firstPrompts(4));
+    EXPECT_EQ(result.err, "");
+    if (c.stopAt == 0) {
+      EXPECT_EQ(result.exitStatus, 0);
+    } else {
+      EXPECT_EQ(result.signal, SIGTERM);
+      EXPECT_EQ(bytes % 13, 0u);
+      EXPECT_LT(bytes, 65535u * 13);
+    }
+    if (c.frame == nullptr) {
+      EXPECT_EQ(screen, "");
+      continue;
+    }
+    // Frames, each rewritten from a carriage return; at the end, blanks over
+    // the longest and the cursor back at the start of the line.
+    ASSERT_GE(screen.size(), 2u);
+    ASSERT_EQ(screen.front(), '\r');
+    ASSERT_EQ(screen.back(), '\r');
+    const std::size_t clear = screen.rfind('\r', screen.size() - 2);
+    const std::string blank = screen.substr(clear + 1, screen.size() - clear - 2);
+    EXPECT_EQ(blank.find_first_not_of(' '), std::string::npos) << "not cleared: " << blank;
+    std::vector<std::string> frames;
+    for (std::size_t at = 0; at < clear; at = screen.find('\r', at + 1))
+      frames.push_back(screen.substr(at + 1, screen.find('\r', at + 1) - at - 1));
+    ASSERT_FALSE(frames.empty());
+    for (const std::string& frame : frames) {
+      EXPECT_EQ(frame.rfind("intersections: ", 0), 0u) << frame;
+      EXPECT_NE(frame.find(c.frame), std::string::npos) << frame;
+      EXPECT_LE(frame.find_last_not_of(' ') + 1, blank.size()) << frame;
+    }
+    if (c.stopAt == 0) {
+      EXPECT_EQ(frames, std::vector<std::string>{c.frame});
+    }
+  }
 }
 
 TEST(Program, RunsInTheSameSecondWriteTheSameFile) {

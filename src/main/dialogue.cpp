@@ -82,7 +82,8 @@ double instanceBytes(std::int32_t n) {
   return packed + rows * 64.0 + n * 4.0;
 }
 
-int run(std::istream& in, LookaheadBuffer& lookahead, std::ostream& out, std::ostream& err) {
+int run(std::istream& in, LookaheadBuffer& lookahead, std::ostream& out, std::ostream& err,
+        int terminal) {
   const auto n = ask<std::int32_t>(
       askN, [](std::int32_t value) { return value >= 1 && value <= largestN; }, in, out, err);
   // At once, so that an n that cannot fit is not followed by three more questions.
@@ -112,21 +113,25 @@ int run(std::istream& in, LookaheadBuffer& lookahead, std::ostream& out, std::os
 
   std::srand(static_cast<unsigned>(std::time(nullptr)));
 
+  StatusLine status(terminal);
+  status.show(drawingText(n));
   const PackedColumns columns = generatePackedColumns(n, density);
+  status.clear();
   const DoubleSequence weights = makeWeights(n, P);
-  writeIntersectionProbabilities(m, weights, columns);
+  WritingProgress progress(status, lineCount(n, m));
+  writeIntersectionProbabilities(m, weights, columns, status.active() ? &progress : nullptr);
   return exitDone;
 }
 
 }  // namespace
 
-int runIntersections(std::istream& in, std::ostream& out, std::ostream& err) {
+int runIntersections(std::istream& in, std::ostream& out, std::ostream& err, int terminal) {
   // Read through a buffer that can look ahead, to warn of a misread answer.
   LookaheadBuffer lookahead(in.rdbuf());
   std::istream answers(&lookahead);
   answers.imbue(std::locale::classic());
   try {
-    return run(answers, lookahead, out, err);
+    return run(answers, lookahead, out, err, terminal);
   } catch (const Refusal& refusal) {
     return refusal.status;
   } catch (const OutputError& error) {
