@@ -1,5 +1,7 @@
 // Reads arbitrary bytes as a probability file and computes its bounds: the
-// first byte chooses n from 1 to 8, the rest is the file. Either the reader
+// first byte chooses n from 1 to 8 and the half-width of the lines (one unit
+// of their last decimal, or --delta 0, 10^-9 or 5 * 10^-4), the rest is the
+// file. Either the reader
 // or the bounds refuse it with their error, or every lower bound printed is
 // at most every upper bound printed, all within [0, 1], and the CSV has a row
 // for each order.
@@ -11,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -33,6 +36,8 @@ using namespace intersections;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::int32_t n = 1 + data[0] % 8;
+  const std::optional<std::uint32_t> halfWidths[] = {std::nullopt, 0u, 1u, 500000u};
+  const std::optional<std::uint32_t> halfWidth = halfWidths[data[0] / 8 % 4];
   const int descriptor = memfd_create("prob.txt", MFD_CLOEXEC);
   if (descriptor < 0) __builtin_trap();
   if (size > 1 && write(descriptor, data + 1, size - 1) != static_cast<ssize_t>(size - 1))
@@ -42,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<OrderBounds> rows;
   ProbFile file;
   try {
-    file = readProbFile(descriptor, "prob.txt", n);
+    file = readProbFile(descriptor, "prob.txt", n, 2, halfWidth);
     rows = unionBounds(file.observations);
   } catch (const ProbFileError&) {
     close(descriptor);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -80,28 +81,76 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
   }
 }
 
-TEST(UnionBounds, CsvOfASmallFileWorkedOutByHand) {
-  // a_1 = 1/2, a_2 = 1/4, b_12 = 1/8, each true value within 10^-9 of these:
-  // order 1: lower (S_1 - 2e-9)/2, upper S_1 + 2e-9; order 2: v_2 = S_2, so
-  // the union v_1 + v_2 = S_1 - S_2 to within 3e-9, and Hunter-Worsley gives
-  // the same upper bound; de Caen 0.499999999^2/0.625000002 +
-  // 0.249999999^2/0.375000002 = 0.56666666156444...
-  TempDir dir;
-  const std::string path = (dir.path / "two.txt").string();
-  writeFile(path, "0.500000000\r\n0.250000000\r\n0.125000000\r\n");
-  const Outcome result = run({"--csv", "2", path});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(
-      result.out,
-      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen\n"
+TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
+  // a_1 = 1/2, a_2 = 1/4, b_12 = 1/8, each true value within h of these:
+  // order 1: lower (S_1 - 2h)/2, upper S_1 + 2h; order 2: v_2 = S_2, so the
+  // union v_1 + v_2 = S_1 - S_2 to within 3h, and Hunter-Worsley gives the
+  // same upper bound; de Caen (1/2 - h)^2/(5/8 + 2h) + (1/4 - h)^2/(3/8 + 2h),
+  // 0.56666666156444... for h = 10^-9. One value, n = 1: lower and upper are
+  // the ends of its interval.
+  const std::string header = "order,S,bonferroni,lower,upper,hunter_worsley,de_caen\n";
+  const std::string nineDecimals =
       "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,\n"
-      "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564\n");
+      "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564\n";
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;
+    std::string content, csv;
+  };
+  const Case cases[] = {
+      {"nine decimals, CR LF", {}, "0.500000000\r\n0.250000000\r\n0.125000000\r\n", nineDecimals},
+      {"nine decimals, LF alone", {}, "0.500000000\n0.250000000\n0.125000000\n", nineDecimals},
+      {"four decimals: h = 10^-4",
+       {},
+       "0.5000\n0.2500\n0.1250\n",
+       "1,0.750000000,0.750000000,0.374900000000,0.750200000000,,\n"
+       "2,0.125000000,0.625000000,0.624700000000,0.625300000000,0.625300000000,0.566156697677\n"},
+      {"--delta 0: exact values",
+       {"--delta", "0"},
+       "0.500000000\r\n0.250000000\r\n0.125000000\r\n",
+       "1,0.750000000,0.750000000,0.375000000000,0.750000000000,,\n"
+       "2,0.125000000,0.625000000,0.625000000000,0.625000000000,0.625000000000,0.566666666666\n"},
+      {"a mixed file: each line by its own decimals and line end",
+       {},
+       "0.5\r\n0.250000000\n0.125\r\n",
+       "1,0.750000000,0.750000000,0.324999999500,0.850000001000,,\n"
+       "2,0.125000000,0.625000000,0.523999999000,0.726000001000,0.726000001000,0.386609077414\n"},
+      // 0.12345678951 +- 10^-11 lies in (123456789, 123456790) units; the
+      // sums take it as 123456790, its nearest.
+      {"eleven decimals, rounded outwards to the grid",
+       {},
+       "0.12345678951\n",
+       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,\n"},
+      {"--delta 0 with eleven decimals: still the two units around it",
+       {"--delta", "0"},
+       "0.12345678951\n",
+       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,\n"},
+      {"--delta=1.5e-9 rounds up to 2 units",
+       {"--delta=1.5e-9"},
+       "0.5\n",
+       "1,0.500000000,0.500000000,0.499999998000,0.500000002000,,\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = (dir.path / "prob.txt").string();
+    writeFile(path, c.content);
+    std::vector<std::string> args = c.options;
+    const bool single = std::count(c.content.begin(), c.content.end(), '\n') == 1;
+    args.insert(args.end(), {"--csv", single ? "1" : "2", path});
+    const Outcome result = run(args);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, header + c.csv);
+  }
 
   // A known union probability above every upper bound: a warning for each.
+  TempDir dir;
+  const std::string path = (dir.path / "two.txt").string();
+  writeFile(path, cases[0].content);
   const Outcome warned = run({"--union", "0.9", "--csv", "2", path});
   EXPECT_EQ(warned.status, 0);
-  EXPECT_EQ(warned.out, result.out);
+  EXPECT_EQ(warned.out, header + nineDecimals);
   EXPECT_EQ(
       warned.err,
       "union-bounds: warning: P = 0.9 lies above the upper bound of order 1 (0.750000002000)\n"
@@ -119,16 +168,27 @@ TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
     std::string message;  // the line on standard error, after "union-bounds: "
   };
   const Case cases[] = {
-      {"no digits after the point",
-       "0.500000000\r\n0.5\r\n0.1\r\n",
+      {"an exponent",
+       "0.500000000\r\n1e-05\r\n0.1\r\n",
        {"2", "FILE"},
        1,
-       "FILE:2: \"0.5\" is not a number with nine decimals"},
-      {"a line without its CR",
-       "0.500000000\n",
+       "FILE:2: \"1e-05\" is not a number in fixed notation"},
+      {"a point without decimals",
+       "0.\n",
        {"1", "FILE"},
        1,
-       "FILE:1: the line ends in LF alone, not CR LF"},
+       "FILE:1: \"0.\" is not a number in fixed notation"},
+      {"above 1 in the tenth decimal",
+       "1.0000000001\n",
+       {"1", "FILE"},
+       1,
+       "FILE:1: 1.0000000001 is not a probability"},
+      {"a negative --delta",
+       nullptr,
+       {"--delta", "-1e-9", "2"},
+       2,
+       "--delta takes a half-width, a decimal number from 0 to 1, not \"-1e-9\"; try "
+       "'union-bounds --help'"},
       {"a value above 1",
        "0.100000000\r\n1.250000000\r\n0.1\r\n",
        {"2", "FILE"},

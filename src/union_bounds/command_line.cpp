@@ -1,5 +1,6 @@
 #include "union_bounds/command_line.h"
 
+#include "bounds/units.h"
 #include "union_bounds/decimal.h"
 
 namespace intersections {
@@ -33,6 +34,20 @@ KnownUnion parseUnion(const std::string& text) {
   return {text, *value};
 }
 
+// A half-width on the grid of 10^-9 that is at least D: rounding up keeps
+// every true value inside its interval.
+std::uint32_t parseDelta(const std::string& text) {
+  const std::optional<mpq_class> value = parseDecimal(text);
+  if (!value || *value < 0 || *value > 1) {
+    throw UsageError("--delta takes a half-width, a decimal number from 0 to 1, not \"" + text +
+                     "\"");
+  }
+  mpz_class units;
+  const mpq_class scaled = *value * unitsPerOne;
+  mpz_cdiv_q(units.get_mpz_t(), scaled.get_num_mpz_t(), scaled.get_den_mpz_t());
+  return static_cast<std::uint32_t>(units.get_ui());
+}
+
 }  // namespace
 
 BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
@@ -57,6 +72,11 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
       options.known = parseUnion(args[++i]);
     } else if (arg.rfind("--union=", 0) == 0) {
       options.known = parseUnion(arg.substr(8));
+    } else if (arg == "--delta") {
+      if (i + 1 == args.size()) throw UsageError("--delta needs a value, the half-width of a line");
+      options.halfWidth = parseDelta(args[++i]);
+    } else if (arg.rfind("--delta=", 0) == 0) {
+      options.halfWidth = parseDelta(arg.substr(8));
     } else {
       throw UsageError("unknown option \"" + arg + "\"");
     }
@@ -70,16 +90,19 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string usageText() {
-  return "usage: union-bounds [--union P] [--csv] N [FILE]\n"
+  return "usage: union-bounds [--union P] [--delta D] [--csv] N [FILE]\n"
          "Reads the probabilities of the intersections of n = N events, as intersections\n"
          "writes them (FILE, prob.txt by default, - for standard input), and prints exact\n"
          "bounds on the probability of their union for each order of the file: the sum S of\n"
          "the order, the Bonferroni sum, the sharp lower and upper bounds given the orders up\n"
          "to it, and the bounds of Hunter-Worsley and de Caen. Each line is taken as any true\n"
-         "value within 10^-9 of it, and every bound holds for all of them.\n"
+         "value within one unit of its last decimal (10^-9 for nine decimals), and every\n"
+         "bound holds for all of them. Lines may end in CR LF or LF.\n"
          "\n"
          "  --union P   the known union probability: also show each bound's margin to P,\n"
          "              and warn when P lies outside a bound\n"
+         "  --delta D   take every line as any value within D of it instead (0: exact\n"
+         "              values), D rounded up to a multiple of 10^-9\n"
          "  --csv       print order,S,bonferroni,lower,upper,hunter_worsley,de_caen instead\n"
          "              of the table\n"
          "  --help      show this text\n"

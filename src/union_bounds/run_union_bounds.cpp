@@ -42,7 +42,8 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
     if (input.descriptor < 0)
       throw ProbFileError("cannot open " + name + ": " + std::strerror(errno));
   }
-  const ProbFile file = readProbFile(input.descriptor, name, options.n);
+  const ProbFile file =
+      readProbFile(input.descriptor, name, options.n, /*keepOrders=*/2, options.halfWidth);
   std::vector<OrderBounds> rows;
   try {
     rows = unionBounds(file.observations);
