@@ -62,7 +62,21 @@ struct Expectation {
   bool accepted = false;  // every answer taken, the file gets written
   std::int32_t n = 0;
   std::int32_t m = 0;
+  int warnings = 0;  // lines "intersections: warning: ..." before anything else
 };
+
+// Whether a whole-number answer just read is directly followed by a point
+// or an exponent, or, after the last answer, by more than blanks on its line.
+bool misread(std::istream& in, bool last) {
+  const auto next = in.peek();
+  if (next == '.' || next == 'e' || next == 'E') return true;
+  if (!last) return false;
+  for (char c; in.get(c);) {
+    if (c == '\n') return false;
+    if (!std::isspace(c, std::locale::classic())) return true;
+  }
+  return false;
+}
 
 template <typename Number>
 bool read(std::istream& in, Number& value) {
@@ -79,12 +93,16 @@ Expectation expect(const std::string& input) {
   double P = 0;
   e.prompts = 1;
   if (!read(in, e.n) || e.n < 1) return e;
+  e.warnings += misread(in, false);
   e.prompts = 2;
   if (!read(in, density) || density < 1) return e;
+  e.warnings += misread(in, false);
   e.prompts = 3;
   if (!read(in, P) || !std::isfinite(P)) return e;
   e.prompts = 4;
   if (!read(in, e.m)) return e;
+  in.clear();
+  e.warnings += misread(in, true);
   e.accepted = true;
   return e;
 }
@@ -137,9 +155,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::istringstream in(input);
   std::ostringstream out, err;
   const int status = intersections::runIntersections(in, out, err);
-  const std::string outText = out.str(), errText = err.str();
+  const std::string outText = out.str();
+  std::string errText = err.str();
   auto check = [&](bool ok, const std::string& what) {
-    if (!ok) fail(what, input, status, outText, errText);
+    if (!ok) fail(what, input, status, outText, err.str());
   };
 
   check(status >= 0 && status <= 4, "exit status out of range");
@@ -150,6 +169,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 0; i < expected.prompts; ++i) asked += prompts[i];
   check(outText == asked, "standard output is not the prompts of the questions asked (expected " +
                               std::to_string(expected.prompts) + ")");
+
+  // The warnings come first, one line each; what follows is checked below.
+  for (int i = 0; i < expected.warnings; ++i) {
+    check(errText.rfind("intersections: warning: ", 0) == 0,
+          "warning " + std::to_string(i + 1) + " of " + std::to_string(expected.warnings) +
+              " missing");
+    errText.erase(0, errText.find('\n') + 1);
+  }
+  check(errText.rfind("intersections: warning: ", 0) != 0, "more warnings than expected");
 
   std::ifstream file("prob.txt", std::ios::binary);
   if (!expected.accepted) {

@@ -1,6 +1,8 @@
 // Reads arbitrary bytes as a probability file and computes its bounds: the
-// first byte chooses n from 1 to 8 and the event bounded, at least r of the n
-// events with r from 1 (the union) to n; the rest is the file. Either the
+// first byte chooses n from 1 to 8, the event bounded, at least r of the n
+// events with r from 1 (the union) to n, and the half-width of the lines (one
+// unit of their last decimal, or --delta 0, 10^-9 or 5 * 10^-4); the rest is
+// the file. Either the
 // reader or the bounds refuse it with their error, or the CSV has a row for
 // each order and the bounds hold together: every lower bound printed is at
 // most every upper bound printed, the sharp ones within [0, 1], kat at least
@@ -38,11 +40,14 @@ using namespace intersections;
 
 // The file's bounds, or nothing when it is refused.
 std::optional<std::vector<OrderBounds>> bounds(int descriptor, std::int32_t n, std::int32_t r,
-                                               std::int32_t keepOrders, ProbFile& file) {
+                                               std::int32_t keepOrders,
+                                               std::optional<std::uint32_t> halfWidth,
+                                               ProbFile& file) {
   lseek(descriptor, 0, SEEK_SET);
   try {
     file = readProbFile(descriptor, "prob.txt", n, keepOrders,
-                        keepOrders == 2 ? LinePicker(cherryLinePlaces) : LinePicker());
+                        keepOrders == 2 && r == 1 ? LinePicker(cherryLinePlaces) : LinePicker(),
+                        halfWidth);
     return unionBounds(file.observations, {r});
   } catch (const ProbFileError&) {
     return std::nullopt;
@@ -57,15 +62,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const std::int32_t n = 1 + data[0] % 8;
   const std::int32_t r = 1 + (data[0] / 8) % n;
+  const std::optional<std::uint32_t> halfWidths[] = {std::nullopt, 0u, 1u, 500000u};
+  const std::optional<std::uint32_t> halfWidth = halfWidths[data[0] / 64 % 4];
   const int descriptor = memfd_create("prob.txt", MFD_CLOEXEC);
   if (descriptor < 0) __builtin_trap();
   if (size > 1 && write(descriptor, data + 1, size - 1) != static_cast<ssize_t>(size - 1))
     __builtin_trap();
 
   ProbFile file, full;
-  const auto rows = bounds(descriptor, n, r, r == 1 ? 2 : 0, file);
+  const auto rows = bounds(descriptor, n, r, 2, halfWidth, file);
   // All the lines of order 3 kept: the same verdict, and the same bounds.
-  const auto allRows = r == 1 ? bounds(descriptor, n, r, 3, full) : rows;
+  const auto allRows = r == 1 ? bounds(descriptor, n, r, 3, halfWidth, full) : rows;
   close(descriptor);
   if (rows.has_value() != allRows.has_value()) __builtin_trap();
   if (!rows) return 0;

@@ -9,8 +9,10 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -228,6 +230,91 @@ TEST(FaultInjection, FileSizeLimitKeepsCompleteLinesOnly) {
     EXPECT_EQ(content.size(), expectedSize) << "every line that fits, and nothing of the next";
     expectCompleteFullDensityLines(content);
   }
+}
+
+// --- a file that cannot fit ---------------------------------------------------
+
+// A tmpfs of 1 MiB mounted on a fresh directory, unmounted when the object
+// goes; only root can mount one.
+struct SmallFileSystem {
+  TempDir temp;
+  fs::path dir = temp.path / "small";
+  bool mounted = false;
+  SmallFileSystem() {
+    fs::create_directory(dir);
+    mounted = mount("tmpfs", dir.c_str(), "tmpfs", MS_NOSUID, "size=1m,mode=0777") == 0;
+  }
+  SmallFileSystem(const SmallFileSystem&) = delete;
+  SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+  ~SmallFileSystem() {
+    if (mounted) umount2(dir.c_str(), MNT_DETACH);
+  }
+};
+
+TEST(FaultInjection, FileThatCannotFitIsRefusedBeforeItIsTouched) {
+  const auto oldFile = [](std::size_t bytes) {
+    return [bytes](const fs::path& dir) { writeFile(dir / "prob.txt", std::string(bytes, 'x')); };
+  };
+  struct Case {
+    const char* name;
+    bool small;  // on the 1 MiB tmpfs, not in the temporary directory
+    std::function<void(const fs::path&)> setup;
+    std::string answers;
+    std::string refusal;  // the message after "cannot create prob.txt: its ", or "": written
+    std::uintmax_t size;  // of the file written
+  };
+  const Case cases[] = {
+      {"n = m = 40 anywhere", false, oldFile(5), "40 50 0.9 40",
+       "1099511627775 lines need at least 14293651161075 bytes (14.3 TB), more than the ", 0},
+      {"65535 lines of 13 bytes fit in 1 MiB", true, {}, "16 50 0.5 16", "", 65535 * 13},
+      {"twice as many do not", true, oldFile(5), "17 50 0.5 17",
+       "131071 lines need at least 1703923 bytes (1.70 MB), more than the 1048576 bytes "
+       "(1.05 MB) available on its file system",
+       0},
+      {"a full matrix with P = 1e12 has lines of 25 bytes", true, oldFile(5), "16 100 1e12 16",
+       "65535 lines need at least 1638375 bytes (1.64 MB), more than the 1048576 bytes (1.05 MB) "
+       "available on its file system",
+       0},
+      {"the old prob.txt is emptied, so its space counts", true, oldFile(600000), "16 50 0.5 16",
+       "", 65535 * 13},
+      {"a device as prob.txt takes any amount", true,
+       [](const fs::path& dir) {
+         ASSERT_EQ(mknod((dir / "prob.txt").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+       },
+       "17 50 0.5 17", "", 0},
+  };
+  int skipped = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SmallFileSystem small;
+    if (c.small && !small.mounted) {
+      ++skipped;
+      continue;
+    }
+    const fs::path dir = c.small ? small.dir : small.temp.path;
+    if (c.setup) c.setup(dir);
+    const std::string before = readFile(dir / "prob.txt");
+    // Should the check fail, a file size limit keeps the disk from filling.
+    const ProgramResult result = runProgram(dir, c.answers, [] {
+      const rlimit fileSize{1u << 20, 1u << 20};
+      if (setrlimit(RLIMIT_FSIZE, &fileSize) != 0) _exit(126);
+    });
+    EXPECT_EQ(result.out, firstPrompts(4));
+    if (c.refusal.empty()) {
+      EXPECT_EQ(result.exitStatus, 0) << result.err;
+      EXPECT_EQ(result.err, "");
+      if (fs::is_regular_file(dir / "prob.txt")) {
+        EXPECT_EQ(fs::file_size(dir / "prob.txt"), c.size);
+      }
+      continue;
+    }
+    EXPECT_EQ(result.exitStatus, 2);
+    const std::string start = "intersections: cannot create prob.txt: its " + c.refusal;
+    EXPECT_EQ(result.err.substr(0, start.size()), start);
+    expectMessage(result.err, {" available on its file system"});
+    EXPECT_EQ(readFile(dir / "prob.txt"), before);
+  }
+  if (skipped > 0) GTEST_SKIP() << skipped << " cases need a tmpfs, which only root can mount";
 }
 
 // --- a memory limit of the control group -------------------------------------

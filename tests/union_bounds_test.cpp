@@ -180,6 +180,11 @@ TEST(ProbFile, PicksTheLinesAskedForOnceTheNextOrderBegins) {
 }
 
 TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
+  const std::string halfQuarter =
+      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
+      "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,,,\n"
+      "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564,"
+      "0.624999997000,\n";
   const std::string certainAndNever =
       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
       "1,1.000000000,1.000000000,0.499999999500,1.000000000000,,,,\n"
@@ -241,6 +246,46 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       // downwards.
       {"1.000000000\r\n0.000000000\r\n0.000000000\r\n", {"2"}, certainAndNever},
       {"01.000000000\r\n00.000000000\r\n00.000000000\r\n", {"2"}, certainAndNever},
+      // Other files: each line stands for the values within one unit of its
+      // last decimal, whatever its line end. Four decimals (h = 10^-4): de
+      // Caen 0.4999^2/0.6252 + 0.2499^2/0.3752, kat (2 0.4999 - 0.1251)/2 +
+      // (2 0.2499 - 0.1251)/2. Exact values (--delta 0): kat 0.4375 + 0.1875.
+      // A mixed file: a_1 in [0.4, 0.6], a_2 one unit around 1/4, b_12 in
+      // [0.124, 0.126]: kat (0.8 - 0.126)/2 + (0.499999998 - 0.126)/2.
+      {"0.500000000\n0.250000000\n0.125000000\n", {"2"}, halfQuarter},
+      {"0.5000\n0.2500\n0.1250\n",
+       {"2"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
+       "1,0.750000000,0.750000000,0.374900000000,0.750200000000,,,,\n"
+       "2,0.125000000,0.625000000,0.624700000000,0.625300000000,0.625300000000,0.566156697677,"
+       "0.624700000000,\n"},
+      {"0.500000000\r\n0.250000000\r\n0.125000000\r\n",
+       {"--delta", "0", "2"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
+       "1,0.750000000,0.750000000,0.375000000000,0.750000000000,,,,\n"
+       "2,0.125000000,0.625000000,0.625000000000,0.625000000000,0.625000000000,0.566666666666,"
+       "0.625000000000,\n"},
+      {"0.5\r\n0.250000000\n0.125\r\n",
+       {"2"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
+       "1,0.750000000,0.750000000,0.324999999500,0.850000001000,,,,\n"
+       "2,0.125000000,0.625000000,0.523999999000,0.726000001000,0.726000001000,0.386609077414,"
+       "0.523999999000,\n"},
+      // 0.12345678951 +- 10^-11 lies in (123456789, 123456790) units; the sums
+      // take it as 123456790, its nearest; --delta 0 keeps the two units
+      // around it; --delta=1.5e-9 rounds up to 2 units.
+      {"0.12345678951\n",
+       {"1"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
+       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,,,\n"},
+      {"0.12345678951\n",
+       {"--delta", "0", "1"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
+       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,,,\n"},
+      {"0.5\n",
+       {"--delta=1.5e-9", "1"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
+       "1,0.500000000,0.500000000,0.499999998000,0.500000002000,,,,\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.csv);
@@ -368,16 +413,27 @@ TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
       "not ";
   const std::string tryHelp = "; try 'union-bounds --help'";
   const Case cases[] = {
-      {"no digits after the point",
-       "0.500000000\r\n0.5\r\n0.1\r\n",
+      {"an exponent",
+       "0.500000000\r\n1e-05\r\n0.1\r\n",
        {"2", "FILE"},
        1,
-       "FILE:2: \"0.5\" is not a number with nine decimals"},
-      {"a line without its CR",
-       "0.500000000\n",
+       "FILE:2: \"1e-05\" is not a number in fixed notation"},
+      {"a point without decimals",
+       "0.\n",
        {"1", "FILE"},
        1,
-       "FILE:1: the line ends in LF alone, not CR LF"},
+       "FILE:1: \"0.\" is not a number in fixed notation"},
+      {"above 1 in the tenth decimal",
+       "1.0000000001\n",
+       {"1", "FILE"},
+       1,
+       "FILE:1: 1.0000000001 is not a probability"},
+      {"a negative --delta",
+       nullptr,
+       {"--delta", "-1e-9", "2"},
+       2,
+       "--delta takes a half-width, a decimal number from 0 to 1, not \"-1e-9\"; try "
+       "'union-bounds --help'"},
       {"a value above 1",
        "0.100000000\r\n1.250000000\r\n0.1\r\n",
        {"2", "FILE"},

@@ -19,6 +19,10 @@ constexpr std::size_t wordBits = PackedColumns::wordBits;
 // Sets whose row counts are worked out ahead of their lines.
 constexpr std::int32_t countBlock = 256;
 
+// Lines between two reports to the progress: a few milliseconds of writing,
+// so that its look at the clock costs nothing next to the writes.
+constexpr std::uint64_t linesPerReport = 4096;
+
 bool allEqual(const std::vector<double>& weights) {
   return std::all_of(weights.begin(), weights.end(), [&](double w) {
     return std::bit_cast<std::uint64_t>(w) == std::bit_cast<std::uint64_t>(weights.front());
@@ -84,12 +88,13 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
 }
 
 void writeIntersectionProbabilities(std::int32_t m, const DoubleSequence& weights,
-                                    const PackedColumns& columns) {
-  writeIntersectionProbabilitiesTo(outputFileName, m, weights, columns);
+                                    const PackedColumns& columns, WritingProgress* progress) {
+  writeIntersectionProbabilitiesTo(outputFileName, m, weights, columns, progress);
 }
 
 void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
-                                      const DoubleSequence& weights, const PackedColumns& columns) {
+                                      const DoubleSequence& weights, const PackedColumns& columns,
+                                      WritingProgress* progress) {
   const std::size_t rows = columns.rows;
   const std::size_t n = columns.events;
   if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
@@ -119,6 +124,7 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
   LineFile out = openLineFile(path);
   std::vector<std::int32_t> set;
   bool writing = true;
+  std::uint64_t written = 0, nextReport = linesPerReport;  // counted only for `progress`
   for (int changed; writing && (changed = nextIndexSet(set, events, m)) >= 0;) {
     const std::size_t size = set.size();
     if (prefix.size() < size * words) prefix.resize(size * words);
@@ -167,8 +173,16 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
         writing = writeLine(out, line, length);
       }
     }
+    if (progress != nullptr) {
+      written += static_cast<std::uint64_t>(events - set[size - 1]) + 1;
+      if (written >= nextReport) {
+        progress->update(written);
+        nextReport = written + linesPerReport;
+      }
+    }
     set[size - 1] = events;  // the last of those sets, for the next step
   }
+  if (progress != nullptr) progress->finish();
   closeLineFile(out);
 }
 

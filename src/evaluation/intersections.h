@@ -4,6 +4,7 @@
 #include <string>
 
 #include "evaluation/line_file.h"
+#include "evaluation/progress.h"
 #include "instance/packed_columns.h"
 #include "instance/types.h"
 
@@ -41,10 +42,14 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
 // The same for the matrix held as packed columns (as generatePackedColumns
 // gives it), without a copy of it: n is columns.events, the rows are
 // columns.rows. Throws std::invalid_argument only for fewer weights than rows
-// (or more than 2147483647 events).
+// (or more than 2147483647 events). With `progress`, tells it the lines
+// written every few thousand lines, and finishes it before the file is
+// closed.
 void writeIntersectionProbabilities(std::int32_t m, const DoubleSequence& weights,
-                                    const PackedColumns& columns);
+                                    const PackedColumns& columns,
+                                    WritingProgress* progress = nullptr);
 void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
-                                      const DoubleSequence& weights, const PackedColumns& columns);
+                                      const DoubleSequence& weights, const PackedColumns& columns,
+                                      WritingProgress* progress = nullptr);
 
 }  // namespace intersections

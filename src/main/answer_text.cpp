@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <locale>
 #include <streambuf>
+#include <utility>
 
 namespace intersections {
 
@@ -78,6 +79,10 @@ std::string textFound(std::istream& in, const std::string& taken) {
     raw += c;
     source->sbumpc();
   }
+  return textForMessage(std::move(raw));
+}
+
+std::string textForMessage(std::string raw) {
   bool cut = false;
   if (raw.size() > longestFound) {
     std::size_t end = longestFound;

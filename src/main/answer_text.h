@@ -19,4 +19,9 @@ bool extractNumber(std::istream& in, double& value, std::string& taken);
 // \xNN. Clears the state of `in` and reads from it.
 std::string textFound(std::istream& in, const std::string& taken);
 
+// Text from the input as a message shows it: cut after 32 bytes with "..."
+// added when longer (never inside a UTF-8 character), control characters as
+// \xNN. Only the first 33 bytes of `raw` matter.
+std::string textForMessage(std::string raw);
+
 }  // namespace intersections

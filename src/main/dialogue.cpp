@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <iostream>
 #include <istream>
 #include <limits>
 #include <locale>
@@ -12,10 +13,13 @@
 #include <string>
 
 #include "evaluation/intersections.h"
+#include "evaluation/line_count.h"
 #include "instance/random_instance.h"
 #include "main/answer_text.h"
+#include "main/free_space.h"
 #include "main/input_error.h"
 #include "main/memory_limit.h"
+#include "main/misread_answer.h"
 
 namespace intersections {
 
@@ -58,11 +62,11 @@ struct Refusal {
 // it when it cannot be read or `valid` rejects it.
 template <typename Number, typename Valid>
 Number ask(const Question& question, Valid valid, std::istream& in, std::ostream& out,
-           std::ostream& err) {
+           std::ostream& err, bool standardInput) {
   out << question.prompt << std::flush;
   in >> std::ws;
   if (in.peek() == std::char_traits<char>::eof()) {
-    if (const auto reason = standardInputError(in)) {
+    if (const auto reason = standardInput ? standardInputError() : std::nullopt) {
       err << "intersections: cannot read standard input: " << *reason << '\n';
     } else {
       err << "intersections: the input ended before " << question.name << " was given\n";
@@ -90,9 +94,11 @@ double instanceBytes(std::int32_t n) {
 // kernel charges besides (page tables, the cache of the file written).
 constexpr double programBytes = 4.0 * 1048576.0;
 
-int run(std::istream& in, std::ostream& out, std::ostream& err) {
+int run(std::istream& in, LookaheadBuffer& lookahead, std::ostream& out, std::ostream& err,
+        int terminal, bool standardInput) {
   const auto n = ask<std::int32_t>(
-      askN, [](std::int32_t value) { return value >= 1 && value <= largestN; }, in, out, err);
+      askN, [](std::int32_t value) { return value >= 1 && value <= largestN; }, in, out, err,
+      standardInput);
   // At once, so that an n that cannot fit is not followed by three more questions.
   const double needed = instanceBytes(n) + programBytes;
   if (const auto limit = memoryLimit(); limit && needed > limit->bytes) {
@@ -105,27 +111,44 @@ int run(std::istream& in, std::ostream& out, std::ostream& err) {
         << limit->source << '\n';
     return exitTooLarge;
   }
+  warnOfMisreadAnswer(lookahead, askN.name, n, false, err);
   const auto density = ask<std::int32_t>(
-      askDensity, [](std::int32_t value) { return value >= 1; }, in, out, err);
+      askDensity, [](std::int32_t value) { return value >= 1; }, in, out, err, standardInput);
+  warnOfMisreadAnswer(lookahead, askDensity.name, density, false, err);
   const auto P = ask<double>(
-      askP, [](double value) { return std::isfinite(value); }, in, out, err);
+      askP, [](double value) { return std::isfinite(value); }, in, out, err, standardInput);
   const auto m = ask<std::int32_t>(
-      askM, [](std::int32_t) { return true; }, in, out, err);
+      askM, [](std::int32_t) { return true; }, in, out, err, standardInput);
+  warnOfMisreadAnswer(lookahead, askM.name, m, true, err);
+  // Before anything is drawn or touched: a file that cannot fit would only
+  // fill the disk and then fail.
+  if (const auto shortage =
+          spaceShortage(outputFileName, lineCount(n, m), shortestLineBytes(n, density, P))) {
+    err << "intersections: " << *shortage << '\n';
+    return exitOutputFailed;
+  }
 
   std::srand(static_cast<unsigned>(std::time(nullptr)));
 
+  StatusLine status(terminal);
+  status.show(drawingText(n));
   const PackedColumns columns = generatePackedColumns(n, density);
+  status.clear();
   const DoubleSequence weights = makeWeights(n, P);
-  writeIntersectionProbabilities(m, weights, columns);
+  WritingProgress progress(status, lineCount(n, m));
+  writeIntersectionProbabilities(m, weights, columns, status.active() ? &progress : nullptr);
   return exitDone;
 }
 
 }  // namespace
 
-int runIntersections(std::istream& in, std::ostream& out, std::ostream& err) {
-  in.imbue(std::locale::classic());
+int runIntersections(std::istream& in, std::ostream& out, std::ostream& err, int terminal) {
+  // Read through a buffer that can look ahead, to warn of a misread answer.
+  LookaheadBuffer lookahead(in.rdbuf());
+  std::istream answers(&lookahead);
+  answers.imbue(std::locale::classic());
   try {
-    return run(in, out, err);
+    return run(answers, lookahead, out, err, terminal, &in == &std::cin);
   } catch (const Refusal& refusal) {
     return refusal.status;
   } catch (const OutputError& error) {

@@ -20,7 +20,9 @@ enum ExitStatus : int {
 // failure gives one line on `err` and the status saying what went wrong; the
 // file is only touched once every answer has been accepted. An n whose
 // instance would not fit in memory (see memoryLimit) is refused as soon as it
-// is read.
-int runIntersections(std::istream& in, std::ostream& out, std::ostream& err);
+// is read. With a `terminal` (a descriptor, -1 for none) it also shows there,
+// on one line rewritten in place and cleared at the end, that a large
+// instance is being drawn and how far a long writing has got.
+int runIntersections(std::istream& in, std::ostream& out, std::ostream& err, int terminal = -1);
 
 }  // namespace intersections

@@ -5,15 +5,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 
 namespace intersections {
 
-std::optional<std::string> standardInputError(const std::istream& in) {
+std::optional<std::string> standardInputError() {
   // std::cin reads through stdio (synchronised with it), and the stream
   // itself only sees the end of its input: stdio's error flag tells a failed
   // read from the end of the file.
-  if (&in != &std::cin || !std::ferror(stdin)) return std::nullopt;
+  if (!std::ferror(stdin)) return std::nullopt;
   int error = errno;
   // A read of no bytes asks again without taking anything: a directory
   // answers EISDIR, a closed descriptor EBADF.

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <istream>
 #include <optional>
 #include <string>
 
 namespace intersections {
 
-// The system's reason ("Is a directory", "Bad file descriptor") when `in` is
-// std::cin and reading the C library's stdin under it has failed; nothing for
-// any other stream, and at a plain end of the input. Reads nothing.
-std::optional<std::string> standardInputError(const std::istream& in);
+// The system's reason ("Is a directory", "Bad file descriptor") when reading
+// the C library's stdin, under std::cin, has failed; nothing at a plain end of
+// the input. Reads nothing.
+std::optional<std::string> standardInputError();
 
 }  // namespace intersections

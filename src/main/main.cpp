@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <csignal>
 #include <iostream>
 
@@ -9,5 +11,7 @@ int main() {
   // which can cut "prob.txt" back to its complete lines and say what happened.
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
-  return intersections::runIntersections(std::cin, std::cout, std::cerr);
+  // Progress goes to standard error only when a person watches it there.
+  const int terminal = ::isatty(STDERR_FILENO) ? STDERR_FILENO : -1;
+  return intersections::runIntersections(std::cin, std::cout, std::cerr, terminal);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "bounds/units.h"
 #include "union_bounds/decimal.h"
 #include "union_bounds/shown_text.h"
 
@@ -62,6 +63,20 @@ bool isOption(const std::string& arg) {
   return arg.size() >= 2 && arg[0] == '-' && !(arg[1] >= '0' && arg[1] <= '9');
 }
 
+// A half-width on the grid of 10^-9 that is at least D: rounding up keeps
+// every true value inside its interval.
+std::uint32_t parseDelta(const std::string& text) {
+  const std::optional<mpq_class> value = parseDecimal(text);
+  if (!value || *value < 0 || *value > 1) {
+    throw UsageError("--delta takes a half-width, a decimal number from 0 to 1, not \"" +
+                     shownText(text) + "\"");
+  }
+  mpz_class units;
+  const mpq_class scaled = *value * unitsPerOne;
+  mpz_cdiv_q(units.get_mpz_t(), scaled.get_num_mpz_t(), scaled.get_den_mpz_t());
+  return static_cast<std::uint32_t>(units.get_ui());
+}
+
 }  // namespace
 
 BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
@@ -93,6 +108,11 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
       atLeast = args[++i];
     } else if (arg.rfind("--at-least=", 0) == 0) {
       atLeast = arg.substr(11);
+    } else if (arg == "--delta") {
+      if (i + 1 == args.size()) throw UsageError("--delta needs a value, the half-width of a line");
+      options.halfWidth = parseDelta(args[++i]);
+    } else if (arg.rfind("--delta=", 0) == 0) {
+      options.halfWidth = parseDelta(arg.substr(8));
     } else {
       throw UsageError("unknown option \"" + shownText(arg) + "\"");
     }
@@ -108,20 +128,23 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string usageText() {
-  return "usage: union-bounds [--union P] [--at-least R] [--csv] N [FILE]\n"
+  return "usage: union-bounds [--union P] [--at-least R] [--delta D] [--csv] N [FILE]\n"
          "Reads the probabilities of the intersections of n = N events, as intersections\n"
          "writes them (FILE, prob.txt by default, - for standard input), and prints exact\n"
          "bounds on the probability of their union for each order of the file: the sum S of\n"
          "the order, the Bonferroni sum, the sharp lower and upper bounds given the orders up\n"
          "to it, the bounds of Hunter-Worsley, de Caen and Kuai-Alajaji-Takahara, and a\n"
-         "t-cherry tree bound. Each line is taken as any true value within 10^-9 of it, and\n"
-         "every bound holds for all of them.\n"
+         "t-cherry tree bound. Each line is taken as any true value within one unit of its\n"
+         "last decimal (10^-9 for nine decimals), and every bound holds for all of them.\n"
+         "Lines may end in CR LF or LF.\n"
          "\n"
          "  --union P      the known probability of the event bounded: also show each\n"
          "                 bound's margin to P, and warn when P lies outside a bound\n"
          "  --at-least R   bound the probability that at least R of the N events occur\n"
          "                 (1 to N; 1 is the union): the Bonferroni-type sums and the\n"
          "                 sharp bounds only\n"
+         "  --delta D      take every line as any value within D of it instead (0: exact\n"
+         "                 values), D rounded up to a multiple of 10^-9\n"
          "  --csv          print order,S,bonferroni,lower,upper,hunter_worsley,de_caen,\n"
          "                 kat,cherry instead of the table\n"
          "  --help         show this text\n"

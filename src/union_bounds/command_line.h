@@ -17,6 +17,8 @@ struct BoundsOptions {
   bool csv = false;
   std::optional<KnownUnion> known;  // --union P: the known probability of the event bounded
   std::int32_t atLeast = 1;         // --at-least R: bound "at least R events" (1: the union)
+  // --delta D: the half-width of every line, in units of 10^-9, rounded up
+  std::optional<std::uint32_t> halfWidth;
   std::int32_t n = 0;
   std::string file = "prob.txt";  // "-" for standard input
 };
@@ -27,11 +29,12 @@ struct UsageError : std::runtime_error {
 };
 
 // Parses the arguments after the program's name:
-//   [--union P | --union=P] [--at-least R | --at-least=R] [--csv] [--help]
-//   [--version] [--] N [FILE]
+//   [--union P | --union=P] [--at-least R | --at-least=R] [--delta D | --delta=D]
+//   [--csv] [--help] [--version] [--] N [FILE]
 // Options may stand anywhere before "--"; "-" alone is a file. N is a whole
-// number from 1 to 1073741823, R one from 1 to N, P a decimal number from 0
-// to 1. With --help or --version nothing else is checked. Throws UsageError.
+// number from 1 to 1073741823, R one from 1 to N, P and D decimal numbers
+// from 0 to 1. With --help or --version nothing else is checked. Throws
+// UsageError.
 BoundsOptions parseCommandLine(const std::vector<std::string>& args);
 
 // The text of --help.

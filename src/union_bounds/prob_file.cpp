@@ -11,8 +11,9 @@
 // Reading is a scan over a buffer filled with read(2). The lines that the
 // writer makes for values from 0 to 1 all have the same 13 bytes,
 // "d.ddddddddd\r\n", and are parsed in place eight digits at a time, with no
-// copy or allocation per line; any other line goes to a slower path that
-// parses it in full or says what is wrong with it.
+// copy or allocation per line; any other line (LF alone, other numbers of
+// decimals, or any line at all when the half-width is given) goes to a slower
+// path that parses it in full or says what is wrong with it.
 
 namespace intersections {
 
@@ -78,12 +79,17 @@ std::string quoted(const char* begin, const char* end) {
 
 struct Grammar {
   bool negative = false;
-  const char* point = nullptr;  // the decimal point
+  const char* point = nullptr;  // the decimal point, if there is one
 };
 
-// Whether [begin, end) is an optional '-', digits, '.' and nine digits; with
-// `prefixOnly`, whether it is the beginning of such a text and '\r'.
+// Whether [begin, end) is an optional '-', digits, and optionally a point
+// and digits ("0.25", "1", "0.000000001"); with `prefixOnly`, whether it is
+// the beginning of such a text, or such a text and '\r'.
 bool matchesNumber(const char* begin, const char* end, bool prefixOnly, Grammar& g) {
+  if (prefixOnly && end > begin && end[-1] == '\r') {
+    --end;  // a CR comes after a whole number only
+    prefixOnly = false;
+  }
   const char* p = begin;
   if (p < end && *p == '-') {
     g.negative = true;
@@ -91,25 +97,32 @@ bool matchesNumber(const char* begin, const char* end, bool prefixOnly, Grammar&
   }
   const char* digits = p;
   while (p < end && isDigit(*p)) ++p;
-  if (p == end) return prefixOnly;
-  if (*p != '.' || p == digits) return false;
-  g.point = p++;
-  const char* decimals = p;
-  while (p < end && isDigit(*p) && p - decimals < 9) ++p;
-  if (p == end) return prefixOnly || p - decimals == 9;
-  if (p - decimals != 9) return false;
-  return prefixOnly && *p == '\r' && p + 1 == end;
+  if (p == digits) return prefixOnly && p == end;
+  if (p < end && *p == '.') {
+    g.point = p++;
+    const char* decimals = p;
+    while (p < end && isDigit(*p)) ++p;
+    if (p == decimals) return prefixOnly && p == end;
+  }
+  return p == end;
 }
+
+// The value of a line in units, and what it stands for.
+struct Line {
+  std::uint32_t value;
+  UnitInterval interval;
+};
 
 class Reader {
  public:
   Reader(int descriptor, const std::string& name, std::int32_t n, std::int32_t keepOrders,
-         const LinePicker& pick)
+         const LinePicker& pick, std::optional<std::uint32_t> halfWidth)
       : descriptor_(descriptor),
         name_(name),
         n_(n),
         keepOrders_(keepOrders),
         pick_(pick),
+        halfWidth_(halfWidth),
         buffer_(bufferFor(descriptor)) {}
 
   ProbFile read();
@@ -119,10 +132,10 @@ class Reader {
     throw ProbFileError(name_ + ":" + std::to_string(line) + ": " + what);
   }
   bool refill();
-  std::uint32_t parseSlowly(const char* begin, const char* newline, std::uint64_t line) const;
+  Line parseSlowly(const char* begin, const char* newline, std::uint64_t line) const;
   template <bool Keep>
   std::uint64_t scan(std::uint64_t limit);
-  void add(std::uint32_t value);
+  void add(const Line& line);
   void startOrder();
   std::uint64_t nextLimit();
   void preparePicks();
@@ -132,6 +145,7 @@ class Reader {
   std::int32_t n_;
   std::int32_t keepOrders_;
   const LinePicker& pick_;
+  std::optional<std::uint32_t> halfWidth_;  // in units; none: one unit of the last decimal
   std::vector<char> buffer_;
   std::size_t at_ = 0, filled_ = 0;
   bool endOfFile_ = false;
@@ -168,28 +182,57 @@ bool Reader::refill() {
   }
 }
 
-std::uint32_t Reader::parseSlowly(const char* begin, const char* newline,
-                                  std::uint64_t line) const {
+Line Reader::parseSlowly(const char* begin, const char* newline, std::uint64_t line) const {
   if (static_cast<std::size_t>(newline - begin) >= longestLine)
     fail(line, "the line is longer than any value");
-  const bool hasReturn = newline > begin && newline[-1] == '\r';
-  const char* end = hasReturn ? newline - 1 : newline;
+  const char* end = newline > begin && newline[-1] == '\r' ? newline - 1 : newline;
   Grammar g;
   if (!matchesNumber(begin, end, false, g)) {
-    fail(line, quoted(begin, end) + " is not a number with nine decimals");
+    fail(line, quoted(begin, end) + " is not a number in fixed notation");
   }
-  if (!hasReturn) fail(line, "the line ends in LF alone, not CR LF");
+  const char* whole = g.point != nullptr ? g.point : end;  // end of the digits before the point
   const char* lead = g.negative ? begin + 1 : begin;
-  while (lead + 1 < g.point && *lead == '0') ++lead;
-  std::uint64_t decimals = 0;
-  for (const char* d = g.point + 1; d < end; ++d)
-    decimals = decimals * 10 + static_cast<std::uint64_t>(*d - '0');
-  const bool zero = *lead == '0' && decimals == 0;
-  const bool aboveOne = g.point - lead > 1 || *lead > '1' || (*lead == '1' && decimals > 0);
+  while (lead + 1 < whole && *lead == '0') ++lead;
+  const char* decimals = g.point != nullptr ? g.point + 1 : end;
+  const std::size_t places = static_cast<std::size_t>(end - decimals);
+  const bool fraction = std::find_if(decimals, end, [](char c) { return c != '0'; }) != end;
+  const bool aboveOne = whole - lead > 1 || *lead > '1' || (*lead == '1' && fraction);
   // "-0.000000000" is a negative value too small to show: still no probability.
   if (g.negative || aboveOne) fail(line, std::string(begin, end) + " is not a probability");
-  return zero ? 0
-              : static_cast<std::uint32_t>((*lead - '0') * std::uint64_t{unitsPerOne} + decimals);
+
+  // x = (units + beyond) 10^-9 with `units` from the first nine decimals and
+  // 0 <= beyond < 1 from the others, beyond > 0 exactly when one is not 0.
+  std::int64_t units = std::int64_t{*lead - '0'} * unitsPerOne;
+  std::int64_t place = unitsPerOne / 10;
+  for (const char* d = decimals; d < end && place > 0; ++d, place /= 10)
+    units += (*d - '0') * place;
+  const bool beyond =
+      places > 9 && std::find_if(decimals + 9, end, [](char c) { return c != '0'; }) != end;
+  std::int64_t low, high;
+  if (halfWidth_) {
+    // [x - D, x + D] with D = u units: x - D lies in [units - u, units - u + 1),
+    // x + D in (units + u, units + u + 1] when beyond > 0; down and up to the grid.
+    low = units - *halfWidth_;
+    high = units + *halfWidth_ + (beyond ? 1 : 0);
+  } else if (places <= 9) {
+    // One unit of the last decimal either side, a whole number of units.
+    std::int64_t unit = 1;
+    for (std::size_t i = places; i < 9; ++i) unit *= 10;
+    low = units - unit;
+    high = units + unit;
+  } else {
+    // Less than a unit either side: x - 10^-places is at least `units` when
+    // beyond > 0 (then beyond >= 10^(9 - places)), else above units - 1; and
+    // x + 10^-places is at most units + 1. Rounded outwards to the grid.
+    low = beyond ? units : units - 1;
+    high = units + 1;
+  }
+  // The value as the sums show it: x rounded to the nearest unit.
+  const std::int64_t value = units + (places > 9 && decimals[9] >= '5' ? 1 : 0);
+  const auto cut = [](std::int64_t u) {
+    return static_cast<std::uint32_t>(std::clamp<std::int64_t>(u, 0, unitsPerOne));
+  };
+  return {cut(value), {cut(low), cut(high)}};
 }
 
 void Reader::startOrder() {
@@ -243,9 +286,9 @@ std::uint64_t Reader::nextLimit() {
   return ahead == 0 ? 1 : std::min(limit, ahead);
 }
 
-void Reader::add(std::uint32_t value) {
-  current_.add(value, oneUnitAround(value));
-  if (kept_ != nullptr) kept_->pushValue(value);
+void Reader::add(const Line& line) {
+  current_.add(line.value, line.interval);
+  if (kept_ != nullptr) kept_->push(line.interval);
 }
 
 // Takes up to `limit` canonical lines from the buffer; stops early at any
@@ -288,7 +331,11 @@ ProbFile Reader::read() {
       startOrder();
     }
     const std::uint64_t limit = nextLimit();
-    const std::uint64_t taken = kept_ != nullptr ? scan<true>(limit) : scan<false>(limit);
+    // The scan takes each line as one unit around its value: not with a
+    // half-width of its own.
+    const std::uint64_t taken = halfWidth_         ? 0
+                                : kept_ != nullptr ? scan<true>(limit)
+                                                   : scan<false>(limit);
     file_.lines += taken;
     if (taken == limit) continue;
 
@@ -302,7 +349,7 @@ ProbFile Reader::read() {
       if (begin != end) {
         Grammar g;
         if (!matchesNumber(begin, end, true, g)) {
-          fail(file_.lines + 1, quoted(begin, end) + " is not a number with nine decimals");
+          fail(file_.lines + 1, quoted(begin, end) + " is not a number in fixed notation");
         }
         cutLine = true;
       }
@@ -342,9 +389,12 @@ ProbFile Reader::read() {
 }  // namespace
 
 ProbFile readProbFile(int descriptor, const std::string& name, std::int32_t n,
-                      std::int32_t keepOrders, const LinePicker& pick) {
+                      std::int32_t keepOrders, const LinePicker& pick,
+                      std::optional<std::uint32_t> halfWidth) {
   if (n < 1) throw std::invalid_argument("readProbFile: n must be at least 1");
-  return Reader(descriptor, name, n, keepOrders, pick).read();
+  if (halfWidth && *halfWidth > unitsPerOne)
+    throw std::invalid_argument("readProbFile: the half-width is more than 1");
+  return Reader(descriptor, name, n, keepOrders, pick, halfWidth).read();
 }
 
 }  // namespace intersections

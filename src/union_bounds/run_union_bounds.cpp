@@ -58,8 +58,9 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
   // The lines of orders 1 and 2 are checked against each other whatever the
   // event; the union's own bounds read them too, and some of order 3.
   const bool isUnion = options.atLeast == 1;
-  const ProbFile file = readProbFile(input.descriptor, name, options.n, 2,
-                                     isUnion ? LinePicker(cherryLinePlaces) : LinePicker());
+  const ProbFile file =
+      readProbFile(input.descriptor, name, options.n, 2,
+                   isUnion ? LinePicker(cherryLinePlaces) : LinePicker(), options.halfWidth);
   std::vector<OrderBounds> rows;
   try {
     rows = unionBounds(file.observations, {options.atLeast});

@@ -1,0 +1,69 @@
+// The progress line of a long writing, on a pipe in place of a terminal and
+// with the time given by the test.
+
+#include "evaluation/progress.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using intersections::StatusLine;
+using intersections::WritingProgress;
+
+TEST(WritingProgress, ShowsALongWritingAfterItsFirstSecondAndClearsIt) {
+  struct Step {
+    double seconds;
+    std::uint64_t written;
+    std::string shown;  // what reaches the terminal at this step
+  };
+  const std::string first =
+      "intersections: 61000 of 100000 lines (61.0 %), 46923 lines/s, 1 s left";
+  const Step steps[] = {
+      {0.6, 30000, ""},  // the first second
+      {1.1, 60000, ""},  // 1.1 s + 40000 lines at 54545 a second: done within 2 s
+      {1.3, 61000, "\r" + first},
+      {1.5, 70000, ""},  // half a second between two frames
+      {1.9, 99950, "\rintersections: 99950 of 100000 lines (99.9 %), 52605 lines/s, 1 s left"},
+  };
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
+  const auto drain = [&] {
+    std::string text;
+    char buffer[256];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+      text.append(buffer, static_cast<std::size_t>(got));
+    return text;
+  };
+  {
+    StatusLine line(pipeEnds[1]);
+    double now = 0;
+    WritingProgress progress(line, 100000, [&] { return now; });
+    for (const Step& step : steps) {
+      now = step.seconds;
+      progress.update(step.written);
+      EXPECT_EQ(drain(), step.shown) << "at " << step.seconds << " s";
+    }
+    progress.finish();
+    std::string blank(first.size() + 2, ' ');
+    blank.front() = blank.back() = '\r';
+    EXPECT_EQ(drain(), blank);
+  }
+  EXPECT_EQ(drain(), "") << "cleared once";
+  close(pipeEnds[0]);
+  close(pipeEnds[1]);
+}
+
+TEST(WritingProgress, DrawingIsLargeFromAHundredMillionEntries) {
+  // 2n rows of n entries: 99998082 for n = 7071, 100026368 for n = 7072.
+  EXPECT_EQ(intersections::drawingText(7071), "");
+  EXPECT_EQ(intersections::drawingText(7072),
+            "intersections: drawing the instance, 14144 outcomes of 7072 events ...");
+}
+
+}  // namespace
