@@ -53,10 +53,10 @@ std::vector<std::string> linesAfterHeader(const std::string& text) {
   return lines;
 }
 
-// A row of an instances file from its seventh field on: union-bounds' row.
+// A row of an instances file from its eighth field on: union-bounds' row.
 std::string boundsPart(const std::string& row) {
   std::size_t at = 0;
-  for (int field = 0; field < 6; ++field) at = row.find(',', at) + 1;
+  for (int field = 0; field < 7; ++field) at = row.find(',', at) + 1;
   return row.substr(at);
 }
 
@@ -66,10 +66,12 @@ TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
     const char* P;
     std::int32_t m;
     std::int64_t second;
+    std::int32_t atLeast = 1;
   };
   const Case cases[] = {
       {1, 50, "0.3", 1, 1},           {4, 30, "0.8", 4, 1700000000}, {6, 100, "1", 9, 5},
       {12, 20, "0.9", 6, 1700000123}, {10, 5, "0", 2, 42},           {40, 3, "0.99", 2, 7},
+      {8, 40, "0.7", 5, 11, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("n = " + std::to_string(c.n) + ", P = " + c.P + ", second " +
@@ -83,20 +85,28 @@ TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
     const std::string path = (dir.path / "prob.txt").string();
     writeIntersectionProbabilitiesTo(path, c.m, weights, columns);
     std::ostringstream out, err;
-    ASSERT_EQ(runUnionBounds({"--csv", std::to_string(c.n), path}, out, err), 0) << err.str();
+    ASSERT_EQ(runUnionBounds(
+                  {"--csv", "--at-least", std::to_string(c.atLeast), std::to_string(c.n), path},
+                  out, err),
+              0)
+        << err.str();
 
-    const InstanceResult result = studyInstance(answers, c.second, {});
+    const InstanceResult result = studyInstance(answers, c.second, {c.atLeast});
     EXPECT_TRUE(result.wrongSide.empty());
     const std::vector<std::string> expected = linesAfterHeader(out.str());
     ASSERT_EQ(result.rows.size(), expected.size());
     // Every outcome has an event: the union weighs all 2n weights, exactly.
+    const mpq_class probability = c.atLeast == 1
+                                      ? mpq_class(weights[0]) * (2 * c.n)
+                                      : probabilityOfAtLeast(columns, weights[0], c.atLeast);
     const std::string lead = std::to_string(c.n) + ',' + std::to_string(c.density) + ',' + c.P +
-                             ',' + std::to_string(c.m) + ',' + std::to_string(c.second) + ',';
+                             ',' + std::to_string(c.m) + ',' + std::to_string(c.atLeast) + ',' +
+                             std::to_string(c.second) + ',';
     for (std::size_t i = 0; i < expected.size(); ++i) {
       const std::string& row = result.rows[i];
       EXPECT_EQ(row.substr(0, lead.size()), lead);
       EXPECT_EQ(parseDecimal(row.substr(lead.size(), row.find(',', lead.size()) - lead.size())),
-                mpq_class(weights[0]) * (2 * c.n));
+                probability);
       EXPECT_EQ(boundsPart(row), expected[i]);
     }
   }
@@ -217,7 +227,7 @@ TEST(BoundsStudy, SummaryOfInstancesFilesMadeByHand) {
   // bounds are lower, both (a tie), de_caen; upper 1, 3, 1 and
   // hunter_worsley 1, 2, 2 (e-8): both, hunter_worsley, upper.
   const std::string head = instancesHeader() + "\n";
-  const std::string lead = "2,40,0.5,2,";
+  const std::string lead = "2,40,0.5,2,1,";
   // The rows give the columns up to de_caen; the later ones are left empty.
   const auto fields = [](const std::string& line) {
     return std::count(line.begin(), line.end(), ',') + 1;
@@ -244,10 +254,10 @@ TEST(BoundsStudy, SummaryOfInstancesFilesMadeByHand) {
   EXPECT_EQ(result.err,
             "bounds-study: second 12: the true probability 0.5 lies below the de_caen bound of "
             "order 2 (0.500000100000)\n");
-  const std::string prefix = "2,40,0.5,2,10,12,";
+  const std::string prefix = "2,40,0.5,2,1,10,12,";
   EXPECT_EQ(
       result.out,
-      "n,density,P,m,first,last,order,bound,side,instances,smallest,mean,median,largest,"
+      "n,density,P,m,r,first,last,order,bound,side,instances,smallest,mean,median,largest,"
       "tightest\n" +
           prefix +
           "1,bonferroni,upper,3,0.100000000000,0.200000000000,0.200000000000,0.300000000000,\n" +
@@ -268,7 +278,7 @@ TEST(BoundsStudy, SummaryOfInstancesFilesMadeByHand) {
           "2,de_caen,lower,3,-0.000000100000,0.016666640000,0.000000020000,0.050000000000,2\n");
   // Two instances: the median is the mean of the middle two.
   EXPECT_NE(study({"--summarize", "--csv", a})
-                .out.find("\n2,40,0.5,2,10,11,2,lower,lower,2,0.000000010000,0.000000015000,"
+                .out.find("\n2,40,0.5,2,1,10,11,2,lower,lower,2,0.000000010000,0.000000015000,"
                           "0.000000015000,0.000000020000,2\n"),
             std::string::npos);
   const Outcome table = study({"--summarize", a, b});
@@ -276,6 +286,20 @@ TEST(BoundsStudy, SummaryOfInstancesFilesMadeByHand) {
             "n = 2, density 40, P = 0.5, m = 2: 3 instances, the seconds 10 to 12\n");
   EXPECT_EQ(study({"--summarize", b}).out.substr(0, 53),
             "n = 2, density 40, P = 0.5, m = 2: 1 instance, the se");
+}
+
+// For at least 2 events the Bonferroni-type sum of order k is a lower bound
+// below k = 2, then upper and lower in turn: its distance is taken on that side.
+TEST(BoundsStudy, BonferroniSideFollowsTheEventBounded) {
+  const Outcome result = study(
+      {"--csv", "--at-least", "2", "--first", "1700000000", "--count", "3", "6", "40", "0.7", "3"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  std::vector<std::string> sides;
+  for (const std::string& line : linesAfterHeader(result.out)) {
+    if (line.find(",bonferroni,") != std::string::npos)
+      sides.push_back(line.substr(line.find(",bonferroni,") + 12, 5));
+  }
+  EXPECT_EQ(sides, (std::vector<std::string>{"lower", "upper", "lower"}));
 }
 
 TEST(BoundsStudy, RefusesWhatItCannotFollow) {
@@ -297,12 +321,12 @@ TEST(BoundsStudy, RefusesWhatItCannotFollow) {
     return text + std::string(headerFields - fields(text), ',') + "\n";
   };
   const std::string row1 =
-      padded("2,40,0.5,2,10,0.5,1,0.6,0.600000000,0.300000000000,0.600000001000,,");
+      padded("2,40,0.5,2,1,10,0.5,1,0.6,0.600000000,0.300000000000,0.600000001000,,");
   const std::string row2 = padded(
-      "2,40,0.5,2,10,0.5,2,0.1,0.500000000,0.499999990000,0.500000010000,0.500000010000,"
+      "2,40,0.5,2,1,10,0.5,2,0.1,0.500000000,0.499999990000,0.500000010000,0.500000010000,"
       "0.450000000000");
   // The same row of second 11.
-  auto secondEleven = [](std::string row) { return row.replace(11, 2, "11"); };
+  auto secondEleven = [](std::string row) { return row.replace(13, 2, "11"); };
   const Case cases[] = {
       {"I not below S",
        {"--shard", "3/3", "4", "50", "0.9", "4"},
@@ -319,6 +343,11 @@ TEST(BoundsStudy, RefusesWhatItCannotFollow) {
        std::nullopt,
        2,
        "--shard takes I/S, whole numbers with 0 <= I < S, not \"-1/2\"" + usage},
+      {"R above N",
+       {"--at-least", "5", "4", "50", "0.9", "4"},
+       std::nullopt,
+       2,
+       "--at-least takes a whole number R from 1 to N, not \"5\"" + usage},
       {"count of 0",
        {"4", "50", "0.9", "4", "--count", "0"},
        std::nullopt,

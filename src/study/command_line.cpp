@@ -60,6 +60,7 @@ StudyOptions parseStudyCommandLine(const std::vector<std::string>& args) {
   StudyOptions options;
   std::vector<std::string> operands;
   std::vector<std::string> studyOptions;  // given, and meaningless with --summarize
+  std::optional<std::string> atLeast;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -81,8 +82,8 @@ StudyOptions parseStudyCommandLine(const std::vector<std::string>& args) {
       // The options with a value, as "--name value" or "--name=value".
       const std::size_t equals = arg.find('=');
       const std::string name = arg.substr(0, equals);
-      static const char* const valued[] = {"--first", "--count", "--jobs", "--shard",
-                                           "--instances"};
+      static const char* const valued[] = {"--first", "--count",     "--jobs",
+                                           "--shard", "--instances", "--at-least"};
       if (std::find(std::begin(valued), std::end(valued), name) == std::end(valued))
         throw StudyUsageError("unknown option \"" + arg + "\"");
       std::string value;
@@ -108,6 +109,8 @@ StudyOptions parseStudyCommandLine(const std::vector<std::string>& args) {
                   "--jobs takes a whole number from 1 to " + std::to_string(largestJobs)));
       } else if (name == "--shard") {
         parseShard(value, options);
+      } else if (name == "--at-least") {
+        atLeast = value;  // checked once N is known
       } else {
         if (value.empty()) throw StudyUsageError("--instances needs a file name");
         options.instancesFile = value;
@@ -139,6 +142,10 @@ StudyOptions parseStudyCommandLine(const std::vector<std::string>& args) {
   answers.m = static_cast<std::int32_t>(
       whole(operands[3], 1, largestInt32,
             "M must be a whole number from 1 to " + std::to_string(largestInt32)));
+  if (atLeast) {
+    options.request.atLeast = static_cast<std::int32_t>(
+        whole(*atLeast, 1, answers.n, "--at-least takes a whole number R from 1 to N"));
+  }
   const std::int64_t first = options.first.value_or(0);
   if (options.count - 1 > largestSecond - first) {
     throw StudyUsageError("--first " + std::to_string(first) + " and --count " +
@@ -165,6 +172,8 @@ std::string studyUsageText() {
          "  --jobs J           threads (default: the processors this process may use)\n"
          "  --shard I/S        take only the instances whose index (0 to K - 1) is I modulo S\n"
          "  --instances FILE   write one CSV row per instance and order to FILE\n"
+         "  --at-least R       study the probability that at least R of the N events occur\n"
+         "                     (1 to N; 1, the default, is the union)\n"
          "  --summarize        compute nothing: read instances files, from any number of\n"
          "                     shards, and print the summary of all their rows\n"
          "  --csv              print the summary as CSV\n"

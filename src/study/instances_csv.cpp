@@ -15,7 +15,7 @@ constexpr std::int64_t largestN = 1073741823;
 constexpr std::int64_t largestInt32 = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t largestSecond = std::numeric_limits<std::int64_t>::max();
 // The fields before union-bounds' row.
-constexpr std::size_t leadingFields = 6;
+constexpr std::size_t leadingFields = 7;
 
 std::vector<std::string> splitFields(const std::string& line) {
   std::vector<std::string> fields(1);
@@ -48,7 +48,7 @@ mpq_class decimalField(const char* name, const std::string& text) {
 
 }  // namespace
 
-std::string instancesHeader() { return "n,density,P,m,second,probability," + csvHeader(); }
+std::string instancesHeader() { return "n,density,P,m,r,second,probability," + csvHeader(); }
 
 std::string exactDecimal(const mpq_class& value) {
   mpz_class denominator = value.get_den();
@@ -66,11 +66,11 @@ std::string exactDecimal(const mpq_class& value) {
   return formatFixed(value, std::max({twos, fives, 1}), Rounding::nearest);
 }
 
-std::string instancesRow(const StudyAnswers& answers, std::int64_t second,
+std::string instancesRow(const StudyAnswers& answers, std::int32_t atLeast, std::int64_t second,
                          const mpq_class& probability, const OrderBounds& row) {
   return std::to_string(answers.n) + ',' + std::to_string(answers.density) + ',' +
-         answers.probabilityText + ',' + std::to_string(answers.m) + ',' + std::to_string(second) +
-         ',' + exactDecimal(probability) + ',' + csvRow(row);
+         answers.probabilityText + ',' + std::to_string(answers.m) + ',' + std::to_string(atLeast) +
+         ',' + std::to_string(second) + ',' + exactDecimal(probability) + ',' + csvRow(row);
 }
 
 InstanceRow parseInstancesRow(const std::string& line) {
@@ -86,16 +86,17 @@ InstanceRow parseInstancesRow(const std::string& line) {
   const mpq_class P = decimalField("P", fields[2]);
   if (P < 0 || P > 1) badField("P", fields[2]);
   row.m = static_cast<std::int32_t>(wholeField("m", fields[3], 1, largestInt32));
-  row.study = fields[0] + ',' + fields[1] + ',' + fields[2] + ',' + fields[3];
-  row.second = wholeField("second", fields[4], 0, largestSecond);
-  row.probabilityText = fields[5];
-  row.probability = decimalField("probability", fields[5]);
-  if (row.probability < 0 || row.probability > 1) badField("probability", fields[5]);
-  row.order = static_cast<std::int32_t>(wholeField("order", fields[6], 1, std::min(row.n, row.m)));
-  decimalField("S", fields[7]);
-  row.bonferroni = decimalField("bonferroni", fields[8]);
+  row.atLeast = static_cast<std::int32_t>(wholeField("r", fields[4], 1, row.n));
+  row.study = fields[0] + ',' + fields[1] + ',' + fields[2] + ',' + fields[3] + ',' + fields[4];
+  row.second = wholeField("second", fields[5], 0, largestSecond);
+  row.probabilityText = fields[6];
+  row.probability = decimalField("probability", fields[6]);
+  if (row.probability < 0 || row.probability > 1) badField("probability", fields[6]);
+  row.order = static_cast<std::int32_t>(wholeField("order", fields[7], 1, std::min(row.n, row.m)));
+  decimalField("S", fields[8]);
+  row.bonferroni = decimalField("bonferroni", fields[9]);
   for (std::size_t c = 0; c < boundColumns().size(); ++c) {
-    const std::string& text = fields[9 + c];
+    const std::string& text = fields[10 + c];
     row.boundTexts.push_back(text);
     row.bounds.push_back(text.empty() ? std::nullopt
                                       : std::optional(decimalField(boundColumns()[c].name, text)));

@@ -12,7 +12,7 @@
 
 namespace intersections {
 
-// The first line of an instances file: "n,density,P,m,second,probability,"
+// The first line of an instances file: "n,density,P,m,r,second,probability,"
 // and the header of union-bounds' CSV.
 std::string instancesHeader();
 
@@ -20,17 +20,19 @@ std::string instancesHeader();
 // (a double, or a sum of doubles, has one).
 std::string exactDecimal(const mpq_class& value);
 
-// One row of an instances file, without its line end: the answers, the second
-// whose instance it is, the exact probability of the event bounded, then
-// exactly the row that union-bounds --csv prints for that order.
-std::string instancesRow(const StudyAnswers& answers, std::int64_t second,
+// One row of an instances file, without its line end: the answers, the event
+// bounded (at least r of the events; 1: the union), the second whose instance
+// it is, the exact probability of the event, then exactly the row that
+// union-bounds --csv prints for that order (with --at-least r).
+std::string instancesRow(const StudyAnswers& answers, std::int32_t atLeast, std::int64_t second,
                          const mpq_class& probability, const OrderBounds& row);
 
 // One row read back.
 struct InstanceRow {
-  std::string study;  // "n,density,P,m" as written
+  std::string study;  // "n,density,P,m,r" as written
   std::int32_t n = 0;
   std::int32_t m = 0;
+  std::int32_t atLeast = 1;
   std::int64_t second = 0;
   mpq_class probability;
   std::string probabilityText;

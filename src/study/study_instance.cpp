@@ -25,7 +25,7 @@ InstanceResult studyInstance(const StudyAnswers& answers, std::int64_t second,
 
   InstanceResult result;
   for (const OrderBounds& row : bounds) {
-    result.rows.push_back(instancesRow(answers, second, probability, row));
+    result.rows.push_back(instancesRow(answers, request.atLeast, second, probability, row));
     for (const BoundColumn& column : boundColumns()) {
       const auto value = column.value(row);
       if (!value) continue;

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "bounds/bonferroni.h"
 #include "union_bounds/columns.h"
 #include "union_bounds/decimal.h"
 
@@ -30,7 +31,14 @@ std::vector<std::string> splitStudy(const std::string& study) {
 }
 
 std::string describe(const std::vector<std::string>& study) {
-  return "n = " + study[0] + ", density " + study[1] + ", P = " + study[2] + ", m = " + study[3];
+  return "n = " + study[0] + ", density " + study[1] + ", P = " + study[2] + ", m = " + study[3] +
+         (study[4] == "1" ? "" : ", at least " + study[4] + " events");
+}
+
+std::string joined(const std::vector<std::string>& study) {
+  std::string text;
+  for (const std::string& field : study) text += (text.empty() ? "" : ",") + field;
+  return text;
 }
 
 using Table = std::vector<std::vector<std::string>>;
@@ -69,10 +77,9 @@ std::vector<std::string> StudySummary::add(const InstanceRow& row) {
     study_ = splitStudy(row.study);
     orders_ = std::min(row.n, row.m);
     distances_.resize(static_cast<std::size_t>(orders_) * perOrder);
-  } else if (row.study != study_[0] + ',' + study_[1] + ',' + study_[2] + ',' + study_[3]) {
-    throw std::invalid_argument("the row is of the study n,density,P,m = " + row.study +
-                                ", not of " + study_[0] + ',' + study_[1] + ',' + study_[2] + ',' +
-                                study_[3]);
+  } else if (row.study != joined(study_)) {
+    throw std::invalid_argument("the row is of the study n,density,P,m,r = " + row.study +
+                                ", not of " + joined(study_));
   }
   const std::string second = "second " + std::to_string(row.second);
   if (!seconds_.empty() && row.second == current_) {
@@ -94,8 +101,9 @@ std::vector<std::string> StudySummary::add(const InstanceRow& row) {
 
   std::vector<std::string> wrongSide;
   Distances* distances = &distances_[static_cast<std::size_t>(row.order - 1) * perOrder];
-  const mpq_class bonferroni = row.order % 2 == 1 ? mpq_class(row.bonferroni - row.probability)
-                                                  : mpq_class(row.probability - row.bonferroni);
+  const mpq_class bonferroni = bonferroniIsUpper(row.order, row.atLeast)
+                                   ? mpq_class(row.bonferroni - row.probability)
+                                   : mpq_class(row.probability - row.bonferroni);
   distances[0].values.push_back(bonferroni.get_d());
   // The closest rigorous bound of each side: [0] lower, [1] upper.
   std::optional<mpq_class> closest[2];
@@ -133,7 +141,8 @@ std::vector<StudySummary::Line> StudySummary::lines() const {
   for (std::int32_t order = 1; order <= orders_; ++order) {
     const Distances* distances = &distances_[static_cast<std::size_t>(order - 1) * perOrder];
     if (!distances[0].values.empty())
-      result.push_back({order, "bonferroni", order % 2 == 1, false, &distances[0]});
+      result.push_back(
+          {order, "bonferroni", bonferroniIsUpper(order, atLeast()), false, &distances[0]});
     for (std::size_t c = 0; c < boundColumns().size(); ++c) {
       const BoundColumn& column = boundColumns()[c];
       if (!distances[1 + c].values.empty())
@@ -179,21 +188,21 @@ void StudySummary::writeTable(std::ostream& out) const {
     table.push_back(std::move(cells));
   }
   writeAligned(out, table, 2);
-  out << "\ndistance: how far a bound lies from the true probability of the union on its own side "
-         "(the\nprobability minus a lower bound, an upper bound minus the probability; negative: "
-         "on the wrong side);\nthe true probability of an instance is the exact sum of the "
-         "weights of its outcomes. tightest: in\nhow many instances the bound was the closest "
-         "of its side (ties count for each). bonferroni is made\nfrom the rounded lines: it may "
-         "cross the probability by their rounding, which is no defect, and it\ntakes no part in "
-         "tightest.\n";
+  out << "\ndistance: how far a bound lies from the true probability of the event (the union, or "
+         "at least r\nevents) on its own side (the probability minus a lower bound, an upper bound "
+         "minus the\nprobability; negative: on the wrong side); the true probability of an "
+         "instance "
+         "is the exact sum\nof the weights of its outcomes in the event. tightest: in how many "
+         "instances the bound was the\nclosest of its side (ties count for each). bonferroni is "
+         "made from the rounded lines: it may cross\nthe probability by their rounding, which is "
+         "no defect, and it takes no part in tightest.\n";
 }
 
 void StudySummary::writeCsv(std::ostream& out) const {
-  out << "n,density,P,m,first,last,order,bound,side,instances,smallest,mean,median,largest,"
+  out << "n,density,P,m,r,first,last,order,bound,side,instances,smallest,mean,median,largest,"
          "tightest\n";
   if (seconds_.empty()) return;
-  const std::string prefix = study_[0] + ',' + study_[1] + ',' + study_[2] + ',' + study_[3] + ',' +
-                             std::to_string(*seconds_.begin()) + ',' +
+  const std::string prefix = joined(study_) + ',' + std::to_string(*seconds_.begin()) + ',' +
                              std::to_string(*seconds_.rbegin()) + ',';
   for (const Line& line : lines()) {
     out << prefix << line.order << ',' << line.bound << ',' << (line.isUpper ? "upper" : "lower");

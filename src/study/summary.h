@@ -59,7 +59,8 @@ class StudySummary {
   std::vector<Line> lines() const;
   static std::vector<std::string> statistics(const Distances& distances);
 
-  std::vector<std::string> study_;  // n, density, P, m as written
+  std::vector<std::string> study_;  // n, density, P, m, r as written
+  std::int32_t atLeast() const { return study_.size() > 4 ? std::stoi(study_[4]) : 1; }
   std::int32_t orders_ = 0;
   std::set<std::int64_t> seconds_;
   std::int64_t current_ = 0;
