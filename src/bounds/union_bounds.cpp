@@ -80,6 +80,17 @@ std::vector<OrderBounds> unionBounds(const Observations& seen, const BoundsReque
     if (highest > lowest) throw InconsistentValues(sharp.size(), n);
   }
 
+  std::vector<BooleanOrderBounds> boolean;
+  const std::size_t booleanOrders =
+      std::min(seen.orders.size(), static_cast<std::size_t>(std::max(request.booleanOrders, 0)));
+  if (booleanOrders > 0) {
+    if (seen.lines.size() < booleanOrders)
+      throw std::invalid_argument("unionBounds: the lines of the Boolean orders were not kept");
+    const std::vector<IntervalList> kept(seen.lines.begin(), seen.lines.begin() + booleanOrders);
+    boolean = booleanBounds(n, kept, r, request.progress);
+    if (boolean.size() < booleanOrders) throw InconsistentValues(boolean.size() + 1, n);
+  }
+
   std::vector<OrderBounds> rows;
   std::vector<mpz_class> sums;
   for (std::size_t k = 0; k < seen.orders.size(); ++k) {
@@ -97,6 +108,12 @@ std::vector<OrderBounds> unionBounds(const Observations& seen, const BoundsReque
       row.kat = katBound;
     }
     if (k >= 2) row.cherry = cherryBound;
+    if (k < boolean.size()) {
+      // Both are bounds, and the atoms' problem constrains more than the
+      // sums': the better of the two is still a bound.
+      row.booleanLower = std::max(boolean[k].lower, row.lower);
+      row.booleanUpper = std::min(boolean[k].upper, row.upper);
+    }
     rows.push_back(std::move(row));
   }
   return rows;

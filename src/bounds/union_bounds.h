@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bounds/boolean_bounds.h"
 #include "bounds/observations.h"
 #include "bounds/pair_consistency.h"
 
@@ -27,12 +28,17 @@ struct OrderBounds {
   std::optional<mpq_class> deCaen;         // from order 2 on, for the union only
   std::optional<mpq_class> kat;            // Kuai-Alajaji-Takahara, from order 2 on, the union only
   std::optional<mpq_class> cherry;         // the t-cherry tree, from order 3 on, the union only
+  std::optional<mpq_class> booleanLower;   // the linear program over the atoms, for the orders
+  std::optional<mpq_class> booleanUpper;   // within BoundsRequest::booleanOrders
 };
 
 // What to compute besides the bounds that are always there.
 struct BoundsRequest {
   // The event bounded: that at least this many of the n events occur (1: the union).
   std::int32_t atLeast = 1;
+  // The Boolean bounds for orders 1 to this one (see booleanScope), 0 for none.
+  std::int32_t booleanOrders = 0;
+  BooleanProgressReport progress;  // called now and then while they are computed
 };
 
 // Values that no probability space of n events has. The message says which:
@@ -57,14 +63,16 @@ struct InconsistentPair : InconsistentValues {
 // The bounds of every order of `seen`. For the union (request.atLeast == 1)
 // it must hold the lines of orders 1 and 2 when it has those orders, and
 // when it has order 3, either its lines or those that cherryLinePlaces picks
-// from it. For 1 < request.atLeast <= seen.n only the sharp bounds and the
-// Bonferroni-type sums are made, from the sums alone. Throws
-// InconsistentValues when the values fit no probability space of seen.n
-// events: the sharp bounds of some order have no solution, or the bounds
-// from single lines cross the sharp ones or each other; std::invalid_argument
-// for an atLeast out of range or lines that were not kept. Throws
-// InconsistentPair, before any of these, when the lines of orders 1 and 2 are
-// there and a pair of events does not fit its two singles.
+// from it. For 1 < request.atLeast <= seen.n the union's own bounds are left
+// out. The Boolean bounds (any atLeast) are made for the orders up to
+// request.booleanOrders that `seen` has, and need the lines of all of them;
+// they lie within the sharp bounds. Throws InconsistentValues when the values
+// fit no probability space of seen.n events: the sharp or the Boolean bounds
+// of some order have no solution, or the bounds from single lines cross the
+// sharp ones or each other; std::invalid_argument for an atLeast out of range
+// or lines that were not kept. Throws InconsistentPair, before any of these,
+// when the lines of orders 1 and 2 are there and a pair of events does not
+// fit its two singles.
 std::vector<OrderBounds> unionBounds(const Observations& seen, const BoundsRequest& request = {});
 
 }  // namespace intersections

@@ -1,0 +1,127 @@
+// Benchmark of the Boolean bounds (the linear program over the 2^n atoms):
+// for generated instances as intersections draws them (seeded), the lines of
+// orders 1 to m as prob.txt holds them, the time of booleanBounds for all
+// orders at once, the largest gap between a master optimum and its proved
+// bound, the bounds against the true union probability, and the peak memory.
+//
+// Usage: boolean_bounds_bench [--runs R] [N DENSITY P M]...
+//   default cases: 12 30 0.9 4, 12 10 0.5 3, 16 20 0.9 3, 20 10 0.5 3
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <bit>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bounds/boolean_bounds.h"
+#include "bounds/observations.h"
+#include "instance/random_instance.h"
+#include "study/instance_lines.h"
+
+namespace {
+
+using namespace intersections;
+
+struct Case {
+  std::int32_t n, density;
+  double probability;
+  std::int32_t m;
+};
+
+struct Instance {
+  std::vector<IntervalList> lines;
+  double unionProbability = 0;
+};
+
+Instance drawInstance(const Case& c, unsigned seed) {
+  std::srand(seed);
+  const EventMatrix matrix = generateEventMatrix(c.n, c.density);
+  const std::size_t rows = static_cast<std::size_t>(2 * c.n);
+  std::vector<std::uint32_t> masks(rows, 0);
+  for (std::int32_t e = 0; e < c.n; ++e) {
+    for (std::size_t row = 0; row < rows; ++row) {
+      if (matrix[row][static_cast<std::size_t>(e)] != 0) masks[row] |= 1u << e;
+    }
+  }
+  const double weight = c.probability / static_cast<double>(rows);
+  const std::vector<std::uint32_t> byCount = lineUnitsByRowCount(weight, rows);
+  Instance instance;
+  instance.unionProbability = c.probability;
+  for (std::int32_t k = 1; k <= c.m; ++k) {
+    IntervalList list;
+    std::vector<std::int32_t> set(static_cast<std::size_t>(k));
+    for (std::int32_t i = 0; i < k; ++i) set[static_cast<std::size_t>(i)] = i;
+    while (true) {
+      std::uint32_t events = 0;
+      for (const std::int32_t e : set) events |= 1u << e;
+      std::size_t count = 0;
+      for (const std::uint32_t mask : masks) count += (mask & events) == events;
+      list.pushValue(byCount[count]);
+      std::int32_t i = k;
+      while (i > 0 && set[static_cast<std::size_t>(i - 1)] == c.n - (k - i + 1)) --i;
+      if (i == 0) break;
+      ++set[static_cast<std::size_t>(i - 1)];
+      for (std::int32_t j = i; j < k; ++j)
+        set[static_cast<std::size_t>(j)] = set[static_cast<std::size_t>(j - 1)] + 1;
+    }
+    instance.lines.push_back(std::move(list));
+  }
+  return instance;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int runs = 3;
+  std::vector<Case> cases;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--runs" && i + 1 < argc) {
+      runs = std::max(1, std::atoi(argv[++i]));
+    } else if (i + 3 < argc) {
+      cases.push_back({std::atoi(argv[i]), std::atoi(argv[i + 1]), std::atof(argv[i + 2]),
+                       std::atoi(argv[i + 3])});
+      i += 3;
+    } else {
+      std::fprintf(stderr, "usage: boolean_bounds_bench [--runs R] [N DENSITY P M]...\n");
+      return 2;
+    }
+  }
+  if (cases.empty()) cases = {{12, 30, 0.9, 4}, {12, 10, 0.5, 3}, {16, 20, 0.9, 3}, {20, 10, 0.5, 3}};
+  std::printf("%-18s %5s %10s %12s %-30s %s\n", "case", "order", "seconds", "largest gap",
+              "bounds", "peak MB");
+  for (const Case& c : cases) {
+    std::vector<double> seconds;
+    std::vector<BooleanOrderBounds> bounds;
+    for (int run = 0; run < runs; ++run) {
+      const Instance instance = drawInstance(c, 1700000000u + static_cast<unsigned>(run));
+      const auto start = std::chrono::steady_clock::now();
+      const bool verbose = std::getenv("BOOLEAN_BENCH_VERBOSE") != nullptr;
+      bounds = booleanBounds(c.n, instance.lines, 1, [&](const BooleanProgress& p) {
+        if (verbose)
+          std::fprintf(stderr, "order %d %s round %d gap %.3e\n", p.order, p.upper ? "upper" : "lower",
+                       p.round, p.gap);
+      });
+      seconds.push_back(
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(seconds.begin(), seconds.end());
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    double gap = 0;
+    for (const BooleanOrderBounds& b : bounds) gap = std::max(gap, b.largestGap);
+    char label[64];
+    std::snprintf(label, sizeof label, "%d %d %g %d", c.n, c.density, c.probability, c.m);
+    char shown[96];
+    std::snprintf(shown, sizeof shown, "[%.10f, %.10f]", bounds.back().lower.get_d(),
+                  bounds.back().upper.get_d());
+    std::printf("%-18s %5d %10.3f %12.2e %-30s %.1f\n", label, c.m, seconds[seconds.size() / 2],
+                gap, shown, static_cast<double>(usage.ru_maxrss) / 1024);
+    std::fflush(stdout);
+  }
+  return 0;
+}

@@ -1,0 +1,356 @@
+#include "bounds/boolean_bounds.h"
+
+#include <ClpSimplex.hpp>
+
+#include <algorithm>
+#include <cstdlib>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <unordered_map>
+
+#include "bounds/atom_certificate.h"
+#include "bounds/observations.h"
+
+namespace intersections {
+
+namespace {
+
+// The master problem stops adding atoms when none has a reduced cost below
+// this (per unit of probability it would carry): the bound it proves is then
+// within about this much of the master's optimum.
+constexpr double pricingTolerance = 1e-12;
+// The floating-point solver's tolerances, in units of 10^-9: far below the
+// rounding intervals of the lines (one unit).
+constexpr double primalTolerance = 1e-9;
+constexpr double dualTolerance = 1e-11;
+constexpr int maxRounds = 400;
+
+std::uint64_t linesUpTo(std::int32_t n, std::int32_t k) {
+  std::uint64_t lines = 0;
+  for (std::int32_t j = 1; j <= k; ++j) {
+    const std::uint64_t order = linesOfOrder(n, j);
+    if (order > std::numeric_limits<std::uint64_t>::max() - lines)
+      return std::numeric_limits<std::uint64_t>::max();
+    lines += order;
+  }
+  return lines;
+}
+
+// The rows of orders 1 to lines.size(), after the total: the sets of each
+// order in a run's order (lexicographic in the increasing event numbers).
+std::vector<AtomRow> atomRows(std::int32_t n, const std::vector<IntervalList>& lines) {
+  std::vector<AtomRow> rows{{0, unitsPerOne, unitsPerOne}};
+  for (std::size_t k = 1; k <= lines.size(); ++k) {
+    if (lines[k - 1].size() != linesOfOrder(n, static_cast<std::int32_t>(k)))
+      throw std::invalid_argument("booleanBounds: an order's lines are missing");
+    std::vector<std::int32_t> set(k);
+    for (std::size_t i = 0; i < k; ++i) set[i] = static_cast<std::int32_t>(i);
+    for (std::size_t line = 0;; ++line) {
+      EventSet events = 0;
+      for (const std::int32_t e : set) events |= EventSet{1} << e;
+      rows.push_back({events, lines[k - 1].low(line), lines[k - 1].high(line)});
+      // The next set in lexicographic order.
+      std::size_t i = k;
+      while (i > 0 && set[i - 1] == n - static_cast<std::int32_t>(k - i + 1)) --i;
+      if (i == 0) break;
+      ++set[i - 1];
+      for (std::size_t j = i; j < k; ++j) set[j] = set[j - 1] + 1;
+    }
+  }
+  return rows;
+}
+
+// The master problem of one order: the rows, two artificial columns per row
+// (a surplus and a shortfall, for the first phase), and the atoms added so
+// far, each a column with a 1 in every row whose events it holds.
+class MasterProblem {
+ public:
+  MasterProblem(std::int32_t n, const std::vector<AtomRow>& rows, std::int32_t order)
+      : n_(n), order_(order), rows_(rows) {
+    rowOf_.reserve(rows.size() * 2);
+    for (std::size_t r = 0; r < rows.size(); ++r)
+      rowOf_.emplace(rows[r].events, static_cast<int>(r));
+    const int count = static_cast<int>(rows.size());
+    std::vector<double> low(count), high(count);
+    for (int r = 0; r < count; ++r) {
+      low[r] = rows[r].low;
+      high[r] = rows[r].high;
+    }
+    std::vector<CoinBigIndex> starts(2 * count + 1);
+    std::vector<int> index(2 * count);
+    std::vector<double> value(2 * count), columnLow(2 * count, 0.0),
+        columnHigh(2 * count, COIN_DBL_MAX), cost(2 * count, 1.0);
+    for (int r = 0; r < count; ++r) {
+      for (int side = 0; side < 2; ++side) {
+        const int column = 2 * r + side;
+        starts[column] = column;
+        index[column] = r;
+        value[column] = side == 0 ? 1.0 : -1.0;
+      }
+    }
+    starts[2 * count] = 2 * count;
+    model_.setLogLevel(0);
+    model_.loadProblem(2 * count, count, starts.data(), index.data(), value.data(),
+                       columnLow.data(), columnHigh.data(), cost.data(), low.data(), high.data());
+    model_.setPrimalTolerance(primalTolerance);
+    model_.setDualTolerance(std::getenv("BB_DT") ? std::atof(std::getenv("BB_DT")) : dualTolerance);
+    artificials_ = 2 * count;
+  }
+
+  // Adds the atoms as columns with cost 0.
+  void addAtoms(const std::vector<EventSet>& atoms) {
+    std::vector<CoinBigIndex> starts{0};
+    std::vector<int> index;
+    std::vector<double> value;
+    for (const EventSet atom : atoms) {
+      appendRowsWithin(atom, index);
+      starts.push_back(static_cast<CoinBigIndex>(index.size()));
+      atoms_.push_back(atom);
+    }
+    value.assign(index.size(), 1.0);
+    const std::vector<double> low(atoms.size(), 0.0), high(atoms.size(), COIN_DBL_MAX),
+        cost(atoms.size(), 0.0);
+    model_.addColumns(static_cast<int>(atoms.size()), low.data(), high.data(), cost.data(),
+                      starts.data(), index.data(), value.data());
+    for (std::size_t i = atoms.size(); i > 0; --i) applyCost(atoms_.size() - i);
+  }
+
+  // From the first phase (artificials cost 1, atoms 0) to the second (the
+  // artificials held at 0, atoms cost objective).
+  void setObjective(const AtomObjective& objective) {
+    objective_ = objective;
+    for (int column = 0; column < artificials_; ++column) {
+      model_.setObjectiveCoefficient(column, objective.sign == 0 ? 1.0 : 0.0);
+      if (objective.sign != 0) model_.setColumnUpper(column, 0.0);
+    }
+    for (std::size_t atom = 0; atom < atoms_.size(); ++atom) applyCost(atom);
+  }
+
+  // Solves the master; false when the solver found no optimum.
+  bool solve() {
+    static const int how = std::getenv("BB_HOW") ? std::atoi(std::getenv("BB_HOW")) : 0;
+    if (how == 0) model_.primal();
+    else if (how == 1) model_.dual();
+    else model_.initialSolve();
+    return model_.status() == 0;
+  }
+  double objectiveValue() const { return model_.objectiveValue(); }
+  std::vector<double> duals() const {
+    const double* y = model_.dualRowSolution();
+    return std::vector<double>(y, y + rows_.size());
+  }
+  const std::vector<EventSet>& atoms() const { return atoms_; }
+
+ private:
+  void applyCost(std::size_t atom) {
+    const double cost =
+        objective_.sign != 0 && std::popcount(atoms_[atom]) >= objective_.atLeast
+            ? static_cast<double>(objective_.sign)
+            : 0.0;
+    model_.setObjectiveCoefficient(artificials_ + static_cast<int>(atom), cost);
+  }
+
+  // The rows whose events lie within `atom`: its subsets of at most order_ events.
+  void appendRowsWithin(EventSet atom, std::vector<int>& index) const {
+    index.push_back(0);
+    std::vector<EventSet> members;
+    for (EventSet rest = atom; rest != 0; rest &= rest - 1) members.push_back(rest & -rest);
+    const std::size_t first = index.size();
+    std::vector<EventSet> frontier{0};  // the subsets of the current size
+    for (std::int32_t size = 1; size <= order_; ++size) {
+      std::vector<EventSet> next;
+      for (const EventSet subset : frontier) {
+        // Extend by members above the subset's highest event, so each set comes once.
+        for (const EventSet member : members) {
+          if (member <= (subset == 0 ? 0 : (EventSet{1} << (31 - std::countl_zero(subset)))))
+            continue;
+          next.push_back(subset | member);
+        }
+      }
+      for (const EventSet subset : next) index.push_back(rowOf_.at(subset));
+      frontier = std::move(next);
+      if (frontier.empty()) break;
+    }
+    std::sort(index.begin() + static_cast<std::ptrdiff_t>(first), index.end());
+    (void)n_;
+  }
+
+  std::int32_t n_;
+  std::int32_t order_;
+  const std::vector<AtomRow>& rows_;
+  std::unordered_map<EventSet, int> rowOf_;
+  ClpSimplex model_;
+  int artificials_ = 0;
+  std::vector<EventSet> atoms_;
+  AtomObjective objective_{1, 0};
+};
+
+// What one phase of column generation ends with.
+struct PhaseResult {
+  mpq_class proved;          // the best bound proved on the phase's objective (probability)
+  bool solved = false;       // the master reached an optimum with no atom left to add
+  double masterValue = 0;    // its last optimum, as a probability
+  double gap = 0;            // masterValue - proved, at the end
+};
+
+// Column generation: solve the master, price every atom exactly with the
+// rounded duals, prove the bound they give, add the atoms of most negative
+// reduced cost that are not in the master yet, until none is left or the gap closes.
+PhaseResult generateColumns(std::int32_t n, const std::vector<AtomRow>& rows, MasterProblem& master,
+                            std::vector<std::uint8_t>& inMaster,
+                            std::vector<std::int64_t>& reducedCosts,
+                            const AtomObjective& objective, const BooleanProgress& where,
+                            const BooleanProgressReport& progress) {
+  PhaseResult result;
+  bool haveProof = false;
+  const std::size_t batch = std::clamp<std::size_t>(rows.size() / 2, 50, 2000);
+  for (int round = 1; round <= maxRounds; ++round) {
+    const bool optimal = master.solve();
+    const DyadicMultipliers y = dyadicMultipliers(master.duals());
+    atomReducedCosts(n, rows, y, objective, reducedCosts);
+    const std::int64_t least = *std::min_element(reducedCosts.begin(), reducedCosts.end());
+    const mpq_class proved = provedLowerBound(rows, y, least);
+    if (!haveProof || proved > result.proved) result.proved = proved;
+    haveProof = true;
+    result.masterValue = master.objectiveValue() / unitsPerOne;
+    result.gap = result.masterValue - result.proved.get_d();
+    if (progress) {
+      BooleanProgress now = where;
+      now.round = round;
+      now.gap = result.gap;
+      progress(now);
+    }
+    if (!optimal) return result;
+    // The atoms to add: the most negative reduced costs among those not in the master.
+    const double threshold = -pricingTolerance * std::ldexp(1.0, y.shift);
+    std::vector<std::pair<std::int64_t, EventSet>> candidates;
+    for (std::size_t atom = 0; atom < reducedCosts.size(); ++atom) {
+      if (static_cast<double>(reducedCosts[atom]) < threshold && !inMaster[atom]) {
+        candidates.emplace_back(reducedCosts[atom], static_cast<EventSet>(atom));
+        if (candidates.size() >= 8 * batch) {
+          std::nth_element(candidates.begin(), candidates.begin() + batch, candidates.end());
+          candidates.resize(batch);
+        }
+      }
+    }
+    if (candidates.empty() || result.gap <= pricingTolerance) {
+      result.solved = true;
+      return result;
+    }
+    if (candidates.size() > batch) {
+      std::nth_element(candidates.begin(), candidates.begin() + batch, candidates.end());
+      candidates.resize(batch);
+    }
+    std::vector<EventSet> atoms;
+    for (const auto& candidate : candidates) {
+      atoms.push_back(candidate.second);
+      inMaster[candidate.second] = 1;
+    }
+    master.addAtoms(atoms);
+  }
+  return result;
+}
+
+}  // namespace
+
+double booleanBytes(std::int32_t n, std::int32_t k) {
+  const double atoms = std::ldexp(1.0, n);
+  const double rows = static_cast<double>(linesUpTo(n, k)) + 1;
+  // The reduced costs and the master's membership of every atom, then the
+  // master: its columns, a few times as many as rows, with up to a row's
+  // worth of entries each, and the solver's factorization.
+  return atoms * 9 + 6 * rows * 12 * std::min(rows, std::ldexp(1.0, n - 1)) / 4 + 4e6;
+}
+
+BooleanScope booleanScope(std::int32_t n, std::int32_t orders, BooleanMode mode,
+                          double memoryBytes) {
+  BooleanScope scope;
+  if (mode == BooleanMode::none) {
+    scope.stop = BooleanScope::switchedOff;
+    return scope;
+  }
+  const bool cheap = mode == BooleanMode::cheap;
+  if (n > (cheap ? cheapBooleanEvents : maxBooleanEvents)) {
+    scope.stop = BooleanScope::tooManyEvents;
+    return scope;
+  }
+  for (std::int32_t k = 1; k <= std::min(orders, n); ++k) {
+    const std::uint64_t lines = linesUpTo(n, k);
+    if (lines > (cheap ? cheapBooleanLines : maxBooleanLines)) {
+      scope.stop = BooleanScope::tooManyLines;
+      scope.lines = lines;
+      return scope;
+    }
+    if (booleanBytes(n, k) > memoryBytes) {
+      scope.stop = BooleanScope::tooLittleMemory;
+      scope.bytes = booleanBytes(n, k);
+      return scope;
+    }
+    scope.orders = k;
+  }
+  return scope;
+}
+
+std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
+                                              const std::vector<IntervalList>& lines,
+                                              std::int32_t atLeast,
+                                              const BooleanProgressReport& progress) {
+  if (n < 1 || n > maxBooleanEvents || atLeast < 1 || atLeast > n ||
+      lines.size() > static_cast<std::size_t>(n))
+    throw std::invalid_argument("booleanBounds: n, atLeast or the orders out of range");
+  const std::size_t atoms = std::size_t{1} << n;
+  std::vector<std::int64_t> reducedCosts;
+  std::vector<EventSet> pool;  // the atoms of the earlier orders' masters
+  std::vector<BooleanOrderBounds> result;
+  for (std::size_t k = 1; k <= lines.size(); ++k) {
+    const std::vector<IntervalList> first(lines.begin(), lines.begin() + static_cast<long>(k));
+    const std::vector<AtomRow> rows = atomRows(n, first);
+    MasterProblem master(n, rows, static_cast<std::int32_t>(k));
+    std::vector<std::uint8_t> inMaster(atoms, 0);
+    for (const EventSet atom : pool) inMaster[atom] = 1;
+    if (!pool.empty()) master.addAtoms(pool);
+
+    BooleanOrderBounds bounds;
+    // The first phase: the least total violation of the rows. A proved
+    // positive lower bound on it shows that no distribution fits the lines.
+    BooleanProgress where{static_cast<std::int32_t>(k), false, 0, 0};
+    master.setObjective({atLeast, 0});
+    const PhaseResult feasibility =
+        generateColumns(n, rows, master, inMaster, reducedCosts, {atLeast, 0}, where, progress);
+    if (feasibility.proved > 0) return result;
+    const bool feasible = feasibility.solved && feasibility.masterValue * unitsPerOne < 1e-6;
+
+    if (feasible) {
+      master.setObjective({atLeast, 1});
+      const PhaseResult least =
+          generateColumns(n, rows, master, inMaster, reducedCosts, {atLeast, 1}, where, progress);
+      where.upper = true;
+      master.setObjective({atLeast, -1});
+      const PhaseResult most =
+          generateColumns(n, rows, master, inMaster, reducedCosts, {atLeast, -1}, where, progress);
+      bounds.lower = least.proved;
+      bounds.upper = -most.proved;
+      bounds.largestGap = std::max(least.gap, most.gap);
+    } else {
+      // Neither a proof that nothing fits nor a distribution that does: the
+      // trivial bounds, which the earlier orders' improve below.
+      bounds.lower = 0;
+      bounds.upper = 1;
+    }
+    bounds.lower = std::max<mpq_class>(bounds.lower, 0);
+    bounds.upper = std::min<mpq_class>(bounds.upper, 1);
+    if (!result.empty()) {
+      // A bound of order k - 1 still holds with more lines known.
+      bounds.lower = std::max(bounds.lower, result.back().lower);
+      bounds.upper = std::min(bounds.upper, result.back().upper);
+      bounds.largestGap = std::max(bounds.largestGap, result.back().largestGap);
+    }
+    result.push_back(bounds);
+    pool = master.atoms();
+  }
+  return result;
+}
+
+}  // namespace intersections
