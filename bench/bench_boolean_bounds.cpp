@@ -103,8 +103,9 @@ int main(int argc, char** argv) {
       const bool verbose = std::getenv("BOOLEAN_BENCH_VERBOSE") != nullptr;
       bounds = booleanBounds(c.n, instance.lines, 1, [&](const BooleanProgress& p) {
         if (verbose)
-          std::fprintf(stderr, "order %d %s round %d gap %.3e\n", p.order, p.upper ? "upper" : "lower",
-                       p.round, p.gap);
+          std::fprintf(stderr, "%8.3f s: order %d %s round %d gap %.3e\n",
+                       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+                       p.order, p.upper ? "upper" : "lower", p.round, p.gap);
       });
       seconds.push_back(
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());

@@ -1,9 +1,9 @@
 #include "bounds/boolean_bounds.h"
 
+#include <ClpPrimalColumnSteepest.hpp>
 #include <ClpSimplex.hpp>
 
 #include <algorithm>
-#include <cstdlib>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -21,9 +21,10 @@ namespace {
 // this (per unit of probability it would carry): the bound it proves is then
 // within about this much of the master's optimum.
 constexpr double pricingTolerance = 1e-12;
-// The floating-point solver's tolerances, in units of 10^-9: far below the
-// rounding intervals of the lines (one unit).
-constexpr double primalTolerance = 1e-9;
+// The master works in probabilities (each atom's cost is 1 per unit of
+// probability). Its tolerances lie far below the rounding intervals of the
+// lines (10^-9), and only decide how tight the proved bound is.
+constexpr double primalTolerance = 1e-11;
 constexpr double dualTolerance = 1e-11;
 constexpr int maxRounds = 400;
 
@@ -75,8 +76,8 @@ class MasterProblem {
     const int count = static_cast<int>(rows.size());
     std::vector<double> low(count), high(count);
     for (int r = 0; r < count; ++r) {
-      low[r] = rows[r].low;
-      high[r] = rows[r].high;
+      low[r] = static_cast<double>(rows[r].low) / unitsPerOne;
+      high[r] = static_cast<double>(rows[r].high) / unitsPerOne;
     }
     std::vector<CoinBigIndex> starts(2 * count + 1);
     std::vector<int> index(2 * count);
@@ -95,8 +96,13 @@ class MasterProblem {
     model_.loadProblem(2 * count, count, starts.data(), index.data(), value.data(),
                        columnLow.data(), columnHigh.data(), cost.data(), low.data(), high.data());
     model_.setPrimalTolerance(primalTolerance);
-    model_.setDualTolerance(std::getenv("BB_DT") ? std::atof(std::getenv("BB_DT")) : dualTolerance);
+    model_.setDualTolerance(dualTolerance);
     artificials_ = 2 * count;
+    // Full steepest-edge pricing: on these degenerate problems it takes
+    // far fewer pivots than the default's switch to devex (measured: about
+    // half the time at 12 events and order 4).
+    ClpPrimalColumnSteepest steepest(1);
+    model_.setPrimalColumnPivotAlgorithm(steepest);
   }
 
   // Adds the atoms as columns with cost 0.
@@ -130,10 +136,8 @@ class MasterProblem {
 
   // Solves the master; false when the solver found no optimum.
   bool solve() {
-    static const int how = std::getenv("BB_HOW") ? std::atoi(std::getenv("BB_HOW")) : 0;
-    if (how == 0) model_.primal();
-    else if (how == 1) model_.dual();
-    else model_.initialSolve();
+    // New atoms and a new objective keep the basis primal feasible.
+    model_.primal();
     return model_.status() == 0;
   }
   double objectiveValue() const { return model_.objectiveValue(); }
@@ -206,6 +210,20 @@ PhaseResult generateColumns(std::int32_t n, const std::vector<AtomRow>& rows, Ma
   PhaseResult result;
   bool haveProof = false;
   const std::size_t batch = std::clamp<std::size_t>(rows.size() / 2, 50, 2000);
+  // Atoms are ranked by their reduced cost per entry of their column (an
+  // atom of j events has a 1 in every row of at most k of them): dense
+  // columns slow every pivot, and ranking by the reduced cost alone fills the
+  // master with the largest atoms (measured: 2.8 times slower at 12 events
+  // and order 4).
+  std::vector<double> perEntry(n + 1);
+  for (std::int32_t size = 0; size <= n; ++size) {
+    double entries = 0, choose = 1;
+    for (std::int32_t j = 0; j <= std::min<std::int32_t>(size, where.order); ++j) {
+      entries += choose;
+      choose = choose * (size - j) / (j + 1);
+    }
+    perEntry[size] = 1 / entries;
+  }
   for (int round = 1; round <= maxRounds; ++round) {
     const bool optimal = master.solve();
     const DyadicMultipliers y = dyadicMultipliers(master.duals());
@@ -214,7 +232,7 @@ PhaseResult generateColumns(std::int32_t n, const std::vector<AtomRow>& rows, Ma
     const mpq_class proved = provedLowerBound(rows, y, least);
     if (!haveProof || proved > result.proved) result.proved = proved;
     haveProof = true;
-    result.masterValue = master.objectiveValue() / unitsPerOne;
+    result.masterValue = master.objectiveValue();
     result.gap = result.masterValue - result.proved.get_d();
     if (progress) {
       BooleanProgress now = where;
@@ -225,10 +243,11 @@ PhaseResult generateColumns(std::int32_t n, const std::vector<AtomRow>& rows, Ma
     if (!optimal) return result;
     // The atoms to add: the most negative reduced costs among those not in the master.
     const double threshold = -pricingTolerance * std::ldexp(1.0, y.shift);
-    std::vector<std::pair<std::int64_t, EventSet>> candidates;
+    std::vector<std::pair<double, EventSet>> candidates;
     for (std::size_t atom = 0; atom < reducedCosts.size(); ++atom) {
       if (static_cast<double>(reducedCosts[atom]) < threshold && !inMaster[atom]) {
-        candidates.emplace_back(reducedCosts[atom], static_cast<EventSet>(atom));
+        candidates.emplace_back(static_cast<double>(reducedCosts[atom]) * perEntry[std::popcount(atom)],
+                                static_cast<EventSet>(atom));
         if (candidates.size() >= 8 * batch) {
           std::nth_element(candidates.begin(), candidates.begin() + batch, candidates.end());
           candidates.resize(batch);
@@ -313,6 +332,7 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
     if (!pool.empty()) master.addAtoms(pool);
 
     BooleanOrderBounds bounds;
+    std::vector<EventSet> extra;  // atoms only the upper bound's master holds
     // The first phase: the least total violation of the rows. A proved
     // positive lower bound on it shows that no distribution fits the lines.
     BooleanProgress where{static_cast<std::int32_t>(k), false, 0, 0};
@@ -320,19 +340,29 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
     const PhaseResult feasibility =
         generateColumns(n, rows, master, inMaster, reducedCosts, {atLeast, 0}, where, progress);
     if (feasibility.proved > 0) return result;
-    const bool feasible = feasibility.solved && feasibility.masterValue * unitsPerOne < 1e-6;
+    const bool feasible = feasibility.solved && feasibility.masterValue < 1e-15;
 
     if (feasible) {
+      // The least and the greatest each start from the first phase's
+      // feasible basis: from one optimum to the other the simplex would walk
+      // much further.
+      MasterProblem upperMaster = master;
+      std::vector<std::uint8_t> inUpperMaster = inMaster;
       master.setObjective({atLeast, 1});
       const PhaseResult least =
           generateColumns(n, rows, master, inMaster, reducedCosts, {atLeast, 1}, where, progress);
       where.upper = true;
-      master.setObjective({atLeast, -1});
-      const PhaseResult most =
-          generateColumns(n, rows, master, inMaster, reducedCosts, {atLeast, -1}, where, progress);
+      upperMaster.setObjective({atLeast, -1});
+      const PhaseResult most = generateColumns(n, rows, upperMaster, inUpperMaster, reducedCosts,
+                                               {atLeast, -1}, where, progress);
       bounds.lower = least.proved;
       bounds.upper = -most.proved;
       bounds.largestGap = std::max(least.gap, most.gap);
+      for (const EventSet atom : upperMaster.atoms())
+        if (!inMaster[atom]) {
+          inMaster[atom] = 1;
+          extra.push_back(atom);
+        }
     } else {
       // Neither a proof that nothing fits nor a distribution that does: the
       // trivial bounds, which the earlier orders' improve below.
@@ -349,6 +379,7 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
     }
     result.push_back(bounds);
     pool = master.atoms();
+    pool.insert(pool.end(), extra.begin(), extra.end());
   }
   return result;
 }

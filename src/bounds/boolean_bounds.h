@@ -18,7 +18,7 @@ enum class BooleanMode {
   none,   // --no-boolean
 };
 
-inline constexpr std::int32_t cheapBooleanEvents = 16;
+inline constexpr std::int32_t cheapBooleanEvents = 12;
 inline constexpr std::uint64_t cheapBooleanLines = 1000;
 inline constexpr std::int32_t maxBooleanEvents = 24;
 inline constexpr std::uint64_t maxBooleanLines = 5000;
