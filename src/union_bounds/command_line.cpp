@@ -96,6 +96,10 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
       options.version = true;
     } else if (arg == "--csv") {
       options.csv = true;
+    } else if (arg == "--boolean") {
+      options.boolean = BooleanMode::all;
+    } else if (arg == "--no-boolean") {
+      options.boolean = BooleanMode::none;
     } else if (arg == "--union") {
       if (i + 1 == args.size())
         throw UsageError("--union needs a value, the known union probability P");
