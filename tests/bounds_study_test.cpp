@@ -71,12 +71,9 @@ TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
     bool boolean = true;  // by default; false: --no-boolean (they take a minute at n = 12)
   };
   const Case cases[] = {
-      {1, 50, "0.3", 1, 1},
-      {4, 30, "0.8", 4, 1700000000},
-      {6, 100, "1", 9, 5},
-      {12, 20, "0.9", 6, 1700000123, 1, false},
-      {10, 5, "0", 2, 42},
-      {40, 3, "0.99", 2, 7},
+      {1, 50, "0.3", 1, 1},     {4, 30, "0.8", 4, 1700000000},
+      {6, 100, "1", 9, 5},      {12, 20, "0.9", 6, 1700000123, 1, false},
+      {10, 5, "0", 2, 42},      {40, 3, "0.99", 2, 7},
       {8, 40, "0.7", 5, 11, 3},
   };
   for (const Case& c : cases) {
@@ -99,10 +96,9 @@ TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
 
     BoundsRequest request;
     request.atLeast = c.atLeast;
-    request.booleanOrders =
-        booleanScope(c.n, c.m, c.boolean ? BooleanMode::all : BooleanMode::none,
-                     booleanMemoryBytes(memoryLimit()))
-            .orders;
+    request.booleanOrders = booleanScope(c.n, c.m, c.boolean ? BooleanMode::all : BooleanMode::none,
+                                         booleanMemoryBytes(memoryLimit()))
+                                .orders;
     const InstanceResult result = studyInstance(answers, c.second, request);
     EXPECT_TRUE(result.wrongSide.empty());
     const std::vector<std::string> expected = linesAfterHeader(out.str());
@@ -147,9 +143,9 @@ TEST(BoundsStudy, TheRowOfASecondIsUnionBoundsOnTheFileIntersectionsWroteThen) {
   const auto written =
       runCommand(dir.path, stopped({testing_support::programPath()}), "12 20 0.9 6\n");
   ASSERT_EQ(written.exitStatus, 0) << written.err;
-  const auto bounds =
-      runCommand(dir.path,
-                 {testing_support::unionBoundsPath(), "--csv", "--no-boolean", "12", "prob.txt"}, "");
+  const auto bounds = runCommand(
+      dir.path, {testing_support::unionBoundsPath(), "--csv", "--no-boolean", "12", "prob.txt"},
+      "");
   ASSERT_EQ(bounds.exitStatus, 0) << bounds.err;
   const auto studied =
       runCommand(dir.path,
@@ -186,8 +182,8 @@ TEST(BoundsStudy, ProbabilityOfAtLeastCountsTheRowsWithThatManyOnes) {
 TEST(BoundsStudy, ShardsAndThreadsGiveTheWholeStudy) {
   TempDir dir;
   // The Boolean bounds of n = 12 would take a minute an instance.
-  const std::vector<std::string> answers{"12",      "20",         "0.9",     "6",           "--first",
-                                         "1700000000", "--count", "11", "--no-boolean"};
+  const std::vector<std::string> answers{"12",         "20",      "0.9", "6",           "--first",
+                                         "1700000000", "--count", "11",  "--no-boolean"};
   auto with = [&](std::vector<std::string> options) {
     options.insert(options.begin(), answers.begin(), answers.end());
     return options;

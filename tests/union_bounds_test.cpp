@@ -184,12 +184,14 @@ TEST(ProbFile, PicksTheLinesAskedForOnceTheNextOrderBegins) {
 
 TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
   const std::string halfQuarter =
-      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_upper\n"
+      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+      "upper\n"
       "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,,,,0.499999999000,0.750000002000\n"
       "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564,"
       "0.624999997000,,0.624999997000,0.625000003000\n";
   const std::string certainAndNever =
-      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_upper\n"
+      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+      "upper\n"
       "1,1.000000000,1.000000000,0.499999999500,1.000000000000,,,,,0.999999999000,1.000000000000\n"
       "2,0.000000000,1.000000000,0.999999998000,1.000000000000,1.000000001000,0.999999997000,"
       "0.999999998500,,0.999999999000,1.000000000000\n";
@@ -211,7 +213,8 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       // 0.125000001)/2 + (2 0.249999999 - 0.125000001)/2 = 0.624999997.
       {"0.500000000\r\n0.250000000\r\n0.125000000\r\n",
        {"2"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_upper\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
        "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,,,,0.499999999000,0.750000002000\n"
        "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564,"
        "0.624999997000,,0.624999997000,0.625000003000\n"},
@@ -225,7 +228,8 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       {"0.400000000\r\n0.300000000\r\n0.500000000\r\n0.200000000\r\n0.300000000\r\n0.150000000\r\n"
        "0.100000000\r\n",
        {"3"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_upper\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
        "1,1.200000000,1.200000000,0.399999999000,1.000000000000,,,,,0.499999999000,1.000000000000\n"
        "2,0.650000000,0.550000000,0.583333330333,0.766666671667,0.700000005000,0.579397206048,"
        "0.599999996000,,0.649999997000,0.700000005000\n"
@@ -238,10 +242,12 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       {"0.400000000\r\n0.300000000\r\n0.500000000\r\n0.200000000\r\n0.300000000\r\n0.150000000\r\n"
        "0.100000000\r\n",
        {"--at-least", "2", "3"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_upper\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
        "1,1.200000000,0.000000000,0.099999998500,0.600000001500,,,,,0.099999998500,0.600000001500\n"
        "2,0.650000000,0.650000000,0.216666665666,0.583333336334,,,,,0.349999997000,0.450000005000\n"
-       "3,0.100000000,0.450000000,0.449999995000,0.450000005000,,,,,0.449999995000,0.450000003000\n"},
+       "3,0.100000000,0.450000000,0.449999995000,0.450000005000,,,,,0.449999995000,0."
+       "450000003000\n"},
       // A certain event and an impossible one: a_1 in [1 - e, 1], a_2 and b_12
       // in [0, e], e = 10^-9, so S_1 in [1 - e, 1 + e] and S_2 in [0, e].
       // Order 1: lower S_1 low / 2, upper 1; order 2: the union S_1 - S_2 is at
@@ -261,19 +267,22 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       {"0.500000000\n0.250000000\n0.125000000\n", {"2"}, halfQuarter},
       {"0.5000\n0.2500\n0.1250\n",
        {"2"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_upper\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
        "1,0.750000000,0.750000000,0.374900000000,0.750200000000,,,,,0.499900000000,0.750200000000\n"
        "2,0.125000000,0.625000000,0.624700000000,0.625300000000,0.625300000000,0.566156697677,"
        "0.624700000000,,0.624700000000,0.625300000000\n"},
       {"0.500000000\r\n0.250000000\r\n0.125000000\r\n",
        {"--delta", "0", "2"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_upper\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
        "1,0.750000000,0.750000000,0.375000000000,0.750000000000,,,,,0.500000000000,0.750000000000\n"
        "2,0.125000000,0.625000000,0.625000000000,0.625000000000,0.625000000000,0.566666666666,"
        "0.625000000000,,0.625000000000,0.625000000000\n"},
       {"0.5\r\n0.250000000\n0.125\r\n",
        {"2"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_upper\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
        "1,0.750000000,0.750000000,0.324999999500,0.850000001000,,,,,0.400000000000,0.850000001000\n"
        "2,0.125000000,0.625000000,0.523999999000,0.726000001000,0.726000001000,0.386609077414,"
        "0.523999999000,,0.523999999000,0.726000001000\n"},
@@ -282,16 +291,22 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       // around it; --delta=1.5e-9 rounds up to 2 units.
       {"0.12345678951\n",
        {"1"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_upper\n"
-       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,,,,0.123456789000,0.123456790000\n"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
+       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,,,,0.123456789000,0."
+       "123456790000\n"},
       {"0.12345678951\n",
        {"--delta", "0", "1"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_upper\n"
-       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,,,,0.123456789000,0.123456790000\n"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
+       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,,,,0.123456789000,0."
+       "123456790000\n"},
       {"0.5\n",
        {"--delta=1.5e-9", "1"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_upper\n"
-       "1,0.500000000,0.500000000,0.499999998000,0.500000002000,,,,,0.499999998000,0.500000002000\n"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
+       "1,0.500000000,0.500000000,0.499999998000,0.500000002000,,,,,0.499999998000,0."
+       "500000002000\n"},
       // Nested events A1 in A2 in A3 in A4, a = 0.1, 0.2, 0.3, 0.4, exact
       // values: every set's line is the a of its lowest event, and the union
       // is A4, 0.4. Order 1 alone allows any union from max a = 0.4 to
@@ -301,7 +316,8 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       // on 0.4 by order 4; de Caen: 0.01/0.4 + 0.04/0.7 + 0.09/0.9 + 0.16/1.
       {nested,
        {"--delta", "0", "4"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_upper\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
        "1,1.000000000,1.000000000,0.250000000000,1.000000000000,,,,,0.400000000000,1.000000000000\n"
        "2,1.000000000,0.000000000,0.333333333333,0.500000000000,0.400000000000,0.342142857142,"
        "0.350000000000,,0.400000000000,0.400000000000\n"
@@ -312,7 +328,8 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       // --no-boolean leaves their columns empty, and the others as they were.
       {nested,
        {"--delta", "0", "--no-boolean", "4"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_upper\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
        "1,1.000000000,1.000000000,0.250000000000,1.000000000000,,,,,,\n"
        "2,1.000000000,0.000000000,0.333333333333,0.500000000000,0.400000000000,0.342142857142,"
        "0.350000000000,,,\n"
@@ -373,32 +390,44 @@ TEST(UnionBounds, TableForAtLeastRLeavesOutTheUnionsOwnBounds) {
   const Outcome result = run({"--at-least=2", "--union", "0.45", "3", path});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.out, path +
-                            ": n = 3, 7 lines, orders 1 to 3 used; bounds on the probability that "
-                            "at least 2 of the 3 events occur\n"
-                            "\n"
-"order            S   bonferroni           lower           upper   boolean_lower   boolean_upper\n"
-      "    1  1.200000000  0.000000000  0.099999998500  0.600000001500  0.099999998500  0.600000001500\n"
-      "    2  0.650000000  0.650000000  0.216666665666  0.583333336334  0.349999997000  0.450000005000\n"
-      "    3  0.100000000  0.450000000  0.449999995000  0.450000005000  0.449999995000  0.450000003000\n"
-      "\n"
-      "S: sum of the lines of the order; bonferroni: the sum over j = 2..k of (-1)^(j-2) C(j-1, 1) S_j "
-      "(an upper bound when\n"
-      "k - 2 is even, a lower one when it is odd or k < 2, from the rounded lines); lower, upper: the "
-      "sharp bounds given\n"
-      "orders 1 to k; boolean_lower, boolean_upper: the best that any bound from orders 1 to k could "
-      "do, the least and the\n"
-      "greatest probability over every distribution on the 2^n atoms that fits the lines, each proved "
-      "exactly (- where left\n"
-      "out). Every bound but bonferroni holds whatever the rounding of the lines.\n"
-      "\n"
-      "margin to P = 0.45: how far each bound lies from P on its own side (negative: P lies outside "
-      "it)\n"
-      "\n"
-      "order      bonferroni           lower           upper   boolean_lower   boolean_upper\n"
-      "    1  0.450000000000  0.350000001500  0.150000001500  0.350000001500  0.150000001500\n"
-      "    2  0.200000000000  0.233333334333  0.133333336333  0.100000003000  0.000000005000\n"
-      "    3  0.000000000000  0.000000005000  0.000000005000  0.000000005000  0.000000003000\n");
+  EXPECT_EQ(
+      result.out,
+      path +
+          ": n = 3, 7 lines, orders 1 to 3 used; bounds on the probability that "
+          "at least 2 of the 3 events occur\n"
+          "\n"
+          "order            S   bonferroni           lower           upper   boolean_lower   "
+          "boolean_upper\n"
+          "    1  1.200000000  0.000000000  0.099999998500  0.600000001500  0.099999998500  "
+          "0.600000001500\n"
+          "    2  0.650000000  0.650000000  0.216666665666  0.583333336334  0.349999997000  "
+          "0.450000005000\n"
+          "    3  0.100000000  0.450000000  0.449999995000  0.450000005000  0.449999995000  "
+          "0.450000003000\n"
+          "\n"
+          "S: sum of the lines of the order; bonferroni: the sum over j = 2..k of (-1)^(j-2) "
+          "C(j-1, 1) S_j "
+          "(an upper bound when\n"
+          "k - 2 is even, a lower one when it is odd or k < 2, from the rounded lines); lower, "
+          "upper: the "
+          "sharp bounds given\n"
+          "orders 1 to k; boolean_lower, boolean_upper: the best that any bound from orders 1 to k "
+          "could "
+          "do, the least and the\n"
+          "greatest probability over every distribution on the 2^n atoms that fits the lines, each "
+          "proved "
+          "exactly (- where left\n"
+          "out). Every bound but bonferroni holds whatever the rounding of the lines.\n"
+          "\n"
+          "margin to P = 0.45: how far each bound lies from P on its own side (negative: P lies "
+          "outside "
+          "it)\n"
+          "\n"
+          "order      bonferroni           lower           upper   boolean_lower   boolean_upper\n"
+          "    1  0.450000000000  0.350000001500  0.150000001500  0.350000001500  0.150000001500\n"
+          "    2  0.200000000000  0.233333334333  0.133333336333  0.100000003000  0.000000005000\n"
+          "    3  0.000000000000  0.000000005000  0.000000005000  0.000000005000  "
+          "0.000000003000\n");
 }
 
 // Each line stands for the values within one unit of it, cut to [0, 1]: the
@@ -791,19 +820,37 @@ TEST(BooleanNote, SaysWhyTheBooleanBoundsStop) {
   const Case cases[] = {
       {30, 2, BooleanMode::cheap, {0, Stop::tooManyEvents}, leftOut + ": n = 30 is more than 24"},
       {30, 2, BooleanMode::all, {0, Stop::tooManyEvents}, leftOut + ": n = 30 is more than 24"},
-      {20, 2, BooleanMode::cheap, {0, Stop::tooManyEvents},
+      {20,
+       2,
+       BooleanMode::cheap,
+       {0, Stop::tooManyEvents},
        leftOut + ": n = 20 is more than 16 (--boolean raises it to 24)"},
-      {16, 6, BooleanMode::cheap, {3, Stop::tooManyLines, 1585},
+      {16,
+       6,
+       BooleanMode::cheap,
+       {3, Stop::tooManyLines, 1585},
        leftOut + " from order 4 on: orders 1 to 4 have 1,585 lines, more than 1,000 (--boolean "
                  "raises the limit to 5,000)"},
-      {20, 6, BooleanMode::cheap, {3, Stop::tooManyLines, 6195},
+      {20,
+       6,
+       BooleanMode::cheap,
+       {3, Stop::tooManyLines, 6195},
        leftOut + " from order 4 on: orders 1 to 4 have 6,195 lines, more than 5,000"},
-      {20, 6, BooleanMode::all, {3, Stop::tooManyLines, 6195},
+      {20,
+       6,
+       BooleanMode::all,
+       {3, Stop::tooManyLines, 6195},
        leftOut + " from order 4 on: orders 1 to 4 have 6,195 lines, more than 5,000"},
-      {24, 3, BooleanMode::all, {2, Stop::tooLittleMemory, 0, 4.2 * 1048576},
+      {24,
+       3,
+       BooleanMode::all,
+       {2, Stop::tooLittleMemory, 0, 4.2 * 1048576},
        leftOut + " from order 3 on: order 3 needs about 5 MB, more than the 3 MB of memory "
                  "available on this machine"},
-      {24, 3, BooleanMode::all, {0, Stop::tooLittleMemory, 0, 4.2 * 1048576},
+      {24,
+       3,
+       BooleanMode::all,
+       {0, Stop::tooLittleMemory, 0, 4.2 * 1048576},
        leftOut + ": order 1 needs about 5 MB, more than the 3 MB of memory available on this "
                  "machine"},
       // The file ends before the order that stopped them, or they were not wanted.

@@ -25,7 +25,7 @@ struct StudyOptions {
   std::int64_t shard = 0;   // this process takes the instances whose index is shard modulo shards
   std::int64_t shards = 1;
   std::string instancesFile;  // where to write the rows of every instance, "" for nowhere
-  BoundsRequest request;                      // its booleanOrders are set once memory is known
+  BoundsRequest request;      // its booleanOrders are set once memory is known
   BooleanMode boolean = BooleanMode::cheap;  // --boolean: all, --no-boolean: none
 };
 

@@ -73,7 +73,7 @@ std::vector<std::uint32_t> lineUnitsByRowCount(double weight, std::size_t rows) 
 }
 
 Observations observeLines(const PackedColumns& columns, double weight, std::int32_t m,
-                         std::int32_t keepOrders) {
+                          std::int32_t keepOrders) {
   if (m < 1) throw std::invalid_argument("observeLines: m must be at least 1");
   const std::vector<std::uint32_t> units = lineUnitsByRowCount(weight, columns.rows);
   const auto n = static_cast<std::int32_t>(columns.events);

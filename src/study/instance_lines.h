@@ -23,7 +23,7 @@ std::vector<std::uint32_t> lineUnitsByRowCount(double weight, std::size_t rows);
 // that cherryLinePlaces picks, each line the value of its text. Nothing is
 // written. Needs m >= 1 and the conditions of lineUnitsByRowCount.
 Observations observeLines(const PackedColumns& columns, double weight, std::int32_t m,
-                         std::int32_t keepOrders = 2);
+                          std::int32_t keepOrders = 2);
 
 // The exact probability that at least `atLeast` of the events occur: the
 // number of rows with that many ones times `weight`, exactly, divided by the

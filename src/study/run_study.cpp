@@ -207,8 +207,8 @@ int run(const StudyOptions& options, std::ostream& out, std::ostream& err, bool 
       const auto megabytes = [](double bytes) {
         return std::to_string(std::llround(bytes / 1048576.0));
       };
-      throw TooLarge("n = " + std::to_string(answers.n) + " needs about " +
-                     megabytes(perInstance) + " MB an instance" +
+      throw TooLarge("n = " + std::to_string(answers.n) + " needs about " + megabytes(perInstance) +
+                     " MB an instance" +
                      (jobs > 1 ? ", " + megabytes(needed) + " MB for " + std::to_string(jobs) +
                                      " at a time (--jobs)"
                                : std::string()) +

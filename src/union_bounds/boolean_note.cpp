@@ -42,22 +42,23 @@ std::string booleanNote(std::int32_t n, std::int32_t orders, BooleanMode mode,
   switch (scope.stop) {
     case BooleanScope::tooManyEvents:
       why = "n = " + std::to_string(n) + " is more than ";
-      why += cheap && n <= maxBooleanEvents ? std::to_string(cheapBooleanEvents) +
-                                                  " (--boolean raises it to " +
-                                                  std::to_string(maxBooleanEvents) + ")"
-                                            : std::to_string(maxBooleanEvents);
+      why += cheap && n <= maxBooleanEvents
+                 ? std::to_string(cheapBooleanEvents) + " (--boolean raises it to " +
+                       std::to_string(maxBooleanEvents) + ")"
+                 : std::to_string(maxBooleanEvents);
       break;
     case BooleanScope::tooManyLines:
       why = ordersUpTo(next) + grouped(scope.lines) + " lines, more than ";
-      why += cheap && scope.lines <= maxBooleanLines ? grouped(cheapBooleanLines) +
-                                                           " (--boolean raises the limit to " +
-                                                           grouped(maxBooleanLines) + ")"
-                                                     : grouped(maxBooleanLines);
+      why += cheap && scope.lines <= maxBooleanLines
+                 ? grouped(cheapBooleanLines) + " (--boolean raises the limit to " +
+                       grouped(maxBooleanLines) + ")"
+                 : grouped(maxBooleanLines);
       break;
     case BooleanScope::tooLittleMemory:
       why = "order " + std::to_string(next) + " needs about " + megabytes(scope.bytes, true) +
-            ", more than the " + (memory ? megabytes(memory->bytes, false) + " " + memory->source
-                                         : std::string("memory available"));
+            ", more than the " +
+            (memory ? megabytes(memory->bytes, false) + " " + memory->source
+                    : std::string("memory available"));
       break;
     default:
       return "";
