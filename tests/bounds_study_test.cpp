@@ -22,6 +22,7 @@
 #include "study/study_instance.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
+#include "union_bounds/boolean_note.h"
 #include "union_bounds/decimal.h"
 #include "union_bounds/run_union_bounds.h"
 
@@ -67,10 +68,12 @@ TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
     std::int32_t m;
     std::int64_t second;
     std::int32_t atLeast = 1;
+    bool boolean = true;  // by default; false: --no-boolean (they take a minute at n = 12)
   };
   const Case cases[] = {
-      {1, 50, "0.3", 1, 1},           {4, 30, "0.8", 4, 1700000000}, {6, 100, "1", 9, 5},
-      {12, 20, "0.9", 6, 1700000123}, {10, 5, "0", 2, 42},           {40, 3, "0.99", 2, 7},
+      {1, 50, "0.3", 1, 1},     {4, 30, "0.8", 4, 1700000000},
+      {6, 100, "1", 9, 5},      {12, 20, "0.9", 6, 1700000123, 1, false},
+      {10, 5, "0", 2, 42},      {40, 3, "0.99", 2, 7},
       {8, 40, "0.7", 5, 11, 3},
   };
   for (const Case& c : cases) {
@@ -85,13 +88,18 @@ TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
     const std::string path = (dir.path / "prob.txt").string();
     writeIntersectionProbabilitiesTo(path, c.m, weights, columns);
     std::ostringstream out, err;
-    ASSERT_EQ(runUnionBounds(
-                  {"--csv", "--at-least", std::to_string(c.atLeast), std::to_string(c.n), path},
-                  out, err),
+    ASSERT_EQ(runUnionBounds({"--csv", "--at-least", std::to_string(c.atLeast),
+                              c.boolean ? "--boolean" : "--no-boolean", std::to_string(c.n), path},
+                             out, err),
               0)
         << err.str();
 
-    const InstanceResult result = studyInstance(answers, c.second, {c.atLeast});
+    BoundsRequest request;
+    request.atLeast = c.atLeast;
+    request.booleanOrders = booleanScope(c.n, c.m, c.boolean ? BooleanMode::all : BooleanMode::none,
+                                         booleanMemoryBytes(memoryLimit()))
+                                .orders;
+    const InstanceResult result = studyInstance(answers, c.second, request);
     EXPECT_TRUE(result.wrongSide.empty());
     const std::vector<std::string> expected = linesAfterHeader(out.str());
     ASSERT_EQ(result.rows.size(), expected.size());
@@ -135,13 +143,14 @@ TEST(BoundsStudy, TheRowOfASecondIsUnionBoundsOnTheFileIntersectionsWroteThen) {
   const auto written =
       runCommand(dir.path, stopped({testing_support::programPath()}), "12 20 0.9 6\n");
   ASSERT_EQ(written.exitStatus, 0) << written.err;
-  const auto bounds =
-      runCommand(dir.path, {testing_support::unionBoundsPath(), "--csv", "12", "prob.txt"}, "");
+  const auto bounds = runCommand(
+      dir.path, {testing_support::unionBoundsPath(), "--csv", "--no-boolean", "12", "prob.txt"},
+      "");
   ASSERT_EQ(bounds.exitStatus, 0) << bounds.err;
   const auto studied =
       runCommand(dir.path,
-                 {testing_support::boundsStudyPath(), "12", "20", "0.9", "6", "--first",
-                  "1700000000", "--count", "1", "--instances", "rows.csv"},
+                 {testing_support::boundsStudyPath(), "--no-boolean", "12", "20", "0.9", "6",
+                  "--first", "1700000000", "--count", "1", "--instances", "rows.csv"},
                  "");
   ASSERT_EQ(studied.exitStatus, 0) << studied.err;
   std::vector<std::string> rows = linesAfterHeader(readFile(dir.path / "rows.csv"));
@@ -172,8 +181,9 @@ TEST(BoundsStudy, ProbabilityOfAtLeastCountsTheRowsWithThatManyOnes) {
 
 TEST(BoundsStudy, ShardsAndThreadsGiveTheWholeStudy) {
   TempDir dir;
-  const std::vector<std::string> answers{"12",      "20",         "0.9",     "6",
-                                         "--first", "1700000000", "--count", "11"};
+  // The Boolean bounds of n = 12 would take a minute an instance.
+  const std::vector<std::string> answers{"12",         "20",      "0.9", "6",           "--first",
+                                         "1700000000", "--count", "11",  "--no-boolean"};
   auto with = [&](std::vector<std::string> options) {
     options.insert(options.begin(), answers.begin(), answers.end());
     return options;
@@ -302,6 +312,43 @@ TEST(BoundsStudy, BonferroniSideFollowsTheEventBounded) {
   EXPECT_EQ(sides, (std::vector<std::string>{"lower", "upper", "lower"}));
 }
 
+// The Boolean columns of the instances file, filled or empty as the options
+// and n have them, and the note on those left out once for the whole study.
+TEST(BoundsStudy, BooleanOptionsFillTheirColumnsAndTheNoteComesOnce) {
+  struct Case {
+    std::vector<std::string> args;
+    bool filled;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"6", "40", "0.7", "3"}, true, ""},
+      {{"--no-boolean", "6", "40", "0.7", "3"}, false, ""},
+      {{"17", "10", "0.5", "2"},
+       false,
+       "bounds-study: note: the Boolean bounds are left out: n = 17 is more than 16 (--boolean "
+       "raises it to 24)\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    TempDir dir;
+    const std::string path = (dir.path / "instances.csv").string();
+    std::vector<std::string> args{"--first", "1700000000", "--count", "3", "--instances", path};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome result = study(args);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, c.err);
+    const std::vector<std::string> rows = linesAfterHeader(readFile(path));
+    ASSERT_FALSE(rows.empty());
+    for (const std::string& row : rows) {
+      const InstanceRow parsed = parseInstancesRow(row);
+      const auto& bounds = parsed.bounds;
+      EXPECT_EQ(bounds[bounds.size() - 2].has_value(), c.filled) << row;
+      EXPECT_EQ(bounds.back().has_value(), c.filled) << row;
+    }
+    EXPECT_EQ(result.out.find("boolean_upper") != std::string::npos, c.filled);
+  }
+}
+
 TEST(BoundsStudy, RefusesWhatItCannotFollow) {
   struct Case {
     const char* name;
@@ -368,6 +415,11 @@ TEST(BoundsStudy, RefusesWhatItCannotFollow) {
        "",
        2,
        "--summarize reads instances files and takes no --count" + usage},
+      {"summarize and --boolean",
+       {"--summarize", "--boolean", "FILE"},
+       "",
+       2,
+       "--summarize reads instances files and takes no --boolean" + usage},
       {"no instances file",
        {"--summarize", "FILE"},
        std::nullopt,

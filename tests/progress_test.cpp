@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "union_bounds/boolean_progress.h"
+
 namespace {
 
 using intersections::StatusLine;
@@ -64,6 +66,53 @@ TEST(WritingProgress, DrawingIsLargeFromAHundredMillionEntries) {
   EXPECT_EQ(intersections::drawingText(7071), "");
   EXPECT_EQ(intersections::drawingText(7072),
             "intersections: drawing the instance, 14144 outcomes of 7072 events ...");
+}
+
+// The Boolean bounds' line: nothing in their first second, then at most one
+// frame each half second, and nothing at all on a line that is no terminal.
+TEST(BooleanProgressLine, ShowsALongComputationAtMostTwiceASecond) {
+  using intersections::BooleanProgress;
+  using intersections::BooleanProgressLine;
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
+  const auto drain = [&] {
+    std::string text;
+    char buffer[256];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+      text.append(buffer, static_cast<std::size_t>(got));
+    return text;
+  };
+  struct Step {
+    double seconds;
+    BooleanProgress progress;
+    std::string shown;
+  };
+  const std::string late = "Boolean bounds: order 3, upper, round 12, gap 2.1e-11";
+  const Step steps[] = {
+      {0.9, {2, false, 40, 0.5}, ""},
+      {1.2, {3, true, 12, 2.1e-11}, "\r" + late},
+      {1.6, {3, true, 13, 1e-12}, ""},
+      {1.8,
+       {4, false, 1, 0.25},
+       "\rBoolean bounds: order 4, lower, round 1, gap 2.5e-01 "}  // one blank over the old,
+  };
+  for (const int terminal : {pipeEnds[1], -1}) {
+    StatusLine line(terminal);
+    double now = 0;
+    BooleanProgressLine progress(line, [&] { return now; });
+    for (const Step& step : steps) {
+      now = step.seconds;
+      progress.update(step.progress);
+      EXPECT_EQ(drain(), terminal < 0 ? "" : step.shown) << "at " << step.seconds << " s";
+    }
+    progress.finish();
+    std::string blank(late.size() + 2, ' ');
+    blank.front() = blank.back() = '\r';
+    EXPECT_EQ(drain(), terminal < 0 ? "" : blank);
+  }
+  close(pipeEnds[0]);
+  close(pipeEnds[1]);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "instance/random_instance.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
+#include "union_bounds/boolean_note.h"
 #include "union_bounds/command_line.h"
 #include "union_bounds/prob_file.h"
 #include "union_bounds/run_union_bounds.h"
@@ -130,7 +131,9 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
     }
     // At least r of the events, for every r: the sharp bounds hold, and only they.
     for (std::int32_t r = 2; r <= c.n; ++r) {
-      for (const OrderBounds& row : unionBounds(file.observations, {r})) {
+      BoundsRequest request;
+      request.atLeast = r;
+      for (const OrderBounds& row : unionBounds(file.observations, request)) {
         EXPECT_LE(row.lower, atLeast[r]) << "r = " << r << ", order " << row.order;
         EXPECT_GE(row.upper, atLeast[r]) << "r = " << r << ", order " << row.order;
         EXPECT_FALSE(row.hunterWorsley || row.deCaen || row.kat || row.cherry);
@@ -181,20 +184,25 @@ TEST(ProbFile, PicksTheLinesAskedForOnceTheNextOrderBegins) {
 
 TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
   const std::string halfQuarter =
-      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
-      "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,,,\n"
+      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+      "upper\n"
+      "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,,,,0.499999999000,0.750000002000\n"
       "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564,"
-      "0.624999997000,\n";
+      "0.624999997000,,0.624999997000,0.625000003000\n";
   const std::string certainAndNever =
-      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
-      "1,1.000000000,1.000000000,0.499999999500,1.000000000000,,,,\n"
+      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+      "upper\n"
+      "1,1.000000000,1.000000000,0.499999999500,1.000000000000,,,,,0.999999999000,1.000000000000\n"
       "2,0.000000000,1.000000000,0.999999998000,1.000000000000,1.000000001000,0.999999997000,"
-      "0.999999998500,\n";
+      "0.999999998500,,0.999999999000,1.000000000000\n";
   struct Case {
     const char* content;
     std::vector<std::string> args;  // before the file
     std::string csv;
   };
+  // A1 to A4 nested: the lines of orders 1 to 4, each the a of its first event.
+  const char* const nested =
+      "0.1\n0.2\n0.3\n0.4\n0.1\n0.1\n0.1\n0.2\n0.2\n0.3\n0.1\n0.1\n0.1\n0.2\n0.1\n";
   const Case cases[] = {
       // a_1 = 1/2, a_2 = 1/4, b_12 = 1/8, each true value within 10^-9 of
       // these: order 1: lower (S_1 - 2e-9)/2, upper S_1 + 2e-9; order 2: v_2 =
@@ -205,10 +213,11 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       // 0.125000001)/2 + (2 0.249999999 - 0.125000001)/2 = 0.624999997.
       {"0.500000000\r\n0.250000000\r\n0.125000000\r\n",
        {"2"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
-       "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,,,\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
+       "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,,,,0.499999999000,0.750000002000\n"
        "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564,"
-       "0.624999997000,\n"},
+       "0.624999997000,,0.624999997000,0.625000003000\n"},
       // a = 0.4, 0.3, 0.5, b_01 = 0.2, b_02 = 0.3, b_12 = 0.15, c = 0.1, union
       // 0.65. Order 3 fixes the union to S_1 - S_2 + S_3 within 7e-9.
       // Hunter-Worsley: 1.200000003 - 0.299999999 - 0.199999999. Kuai-Alajaji-
@@ -219,12 +228,13 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       {"0.400000000\r\n0.300000000\r\n0.500000000\r\n0.200000000\r\n0.300000000\r\n0.150000000\r\n"
        "0.100000000\r\n",
        {"3"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
-       "1,1.200000000,1.200000000,0.399999999000,1.000000000000,,,,\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
+       "1,1.200000000,1.200000000,0.399999999000,1.000000000000,,,,,0.499999999000,1.000000000000\n"
        "2,0.650000000,0.550000000,0.583333330333,0.766666671667,0.700000005000,0.579397206048,"
-       "0.599999996000,\n"
+       "0.599999996000,,0.649999997000,0.700000005000\n"
        "3,0.100000000,0.650000000,0.649999993000,0.650000007000,0.700000005000,0.579397206048,"
-       "0.599999996000,0.650000007000\n"},
+       "0.599999996000,0.650000007000,0.649999997000,0.650000007000\n"},
       // At least 2 of them: 0, S_2 and S_2 - 2 S_3 as the Bonferroni-type sums.
       // Order 1: v_3 >= (1.199999997 - 1)/2 at least, v_2 <= 1.200000003/2 at
       // most; order 2: the vertices of the program give 0.649999997/3 and
@@ -232,10 +242,12 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       {"0.400000000\r\n0.300000000\r\n0.500000000\r\n0.200000000\r\n0.300000000\r\n0.150000000\r\n"
        "0.100000000\r\n",
        {"--at-least", "2", "3"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
-       "1,1.200000000,0.000000000,0.099999998500,0.600000001500,,,,\n"
-       "2,0.650000000,0.650000000,0.216666665666,0.583333336334,,,,\n"
-       "3,0.100000000,0.450000000,0.449999995000,0.450000005000,,,,\n"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
+       "1,1.200000000,0.000000000,0.099999998500,0.600000001500,,,,,0.099999998500,0.600000001500\n"
+       "2,0.650000000,0.650000000,0.216666665666,0.583333336334,,,,,0.349999997000,0.450000005000\n"
+       "3,0.100000000,0.450000000,0.449999995000,0.450000005000,,,,,0.449999995000,0."
+       "450000003000\n"},
       // A certain event and an impossible one: a_1 in [1 - e, 1], a_2 and b_12
       // in [0, e], e = 10^-9, so S_1 in [1 - e, 1 + e] and S_2 in [0, e].
       // Order 1: lower S_1 low / 2, upper 1; order 2: the union S_1 - S_2 is at
@@ -255,37 +267,76 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       {"0.500000000\n0.250000000\n0.125000000\n", {"2"}, halfQuarter},
       {"0.5000\n0.2500\n0.1250\n",
        {"2"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
-       "1,0.750000000,0.750000000,0.374900000000,0.750200000000,,,,\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
+       "1,0.750000000,0.750000000,0.374900000000,0.750200000000,,,,,0.499900000000,0.750200000000\n"
        "2,0.125000000,0.625000000,0.624700000000,0.625300000000,0.625300000000,0.566156697677,"
-       "0.624700000000,\n"},
+       "0.624700000000,,0.624700000000,0.625300000000\n"},
       {"0.500000000\r\n0.250000000\r\n0.125000000\r\n",
        {"--delta", "0", "2"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
-       "1,0.750000000,0.750000000,0.375000000000,0.750000000000,,,,\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
+       "1,0.750000000,0.750000000,0.375000000000,0.750000000000,,,,,0.500000000000,0.750000000000\n"
        "2,0.125000000,0.625000000,0.625000000000,0.625000000000,0.625000000000,0.566666666666,"
-       "0.625000000000,\n"},
+       "0.625000000000,,0.625000000000,0.625000000000\n"},
       {"0.5\r\n0.250000000\n0.125\r\n",
        {"2"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
-       "1,0.750000000,0.750000000,0.324999999500,0.850000001000,,,,\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
+       "1,0.750000000,0.750000000,0.324999999500,0.850000001000,,,,,0.400000000000,0.850000001000\n"
        "2,0.125000000,0.625000000,0.523999999000,0.726000001000,0.726000001000,0.386609077414,"
-       "0.523999999000,\n"},
+       "0.523999999000,,0.523999999000,0.726000001000\n"},
       // 0.12345678951 +- 10^-11 lies in (123456789, 123456790) units; the sums
       // take it as 123456790, its nearest; --delta 0 keeps the two units
       // around it; --delta=1.5e-9 rounds up to 2 units.
       {"0.12345678951\n",
        {"1"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
-       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,,,\n"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
+       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,,,,0.123456789000,0."
+       "123456790000\n"},
       {"0.12345678951\n",
        {"--delta", "0", "1"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
-       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,,,\n"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
+       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,,,,0.123456789000,0."
+       "123456790000\n"},
       {"0.5\n",
        {"--delta=1.5e-9", "1"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry\n"
-       "1,0.500000000,0.500000000,0.499999998000,0.500000002000,,,,\n"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
+       "1,0.500000000,0.500000000,0.499999998000,0.500000002000,,,,,0.499999998000,0."
+       "500000002000\n"},
+      // Nested events A1 in A2 in A3 in A4, a = 0.1, 0.2, 0.3, 0.4, exact
+      // values: every set's line is the a of its lowest event, and the union
+      // is A4, 0.4. Order 1 alone allows any union from max a = 0.4 to
+      // min(1, S_1) = 1; from order 2 on the Boolean bounds are both 0.4, the
+      // chain tree's Hunter-Worsley a1 + a2 + a3 + a4 - a1 - a2 - a3 = a4
+      // meeting the lower one. S = 1, 1, 0.5, 0.1; the sharp bounds close in
+      // on 0.4 by order 4; de Caen: 0.01/0.4 + 0.04/0.7 + 0.09/0.9 + 0.16/1.
+      {nested,
+       {"--delta", "0", "4"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
+       "1,1.000000000,1.000000000,0.250000000000,1.000000000000,,,,,0.400000000000,1.000000000000\n"
+       "2,1.000000000,0.000000000,0.333333333333,0.500000000000,0.400000000000,0.342142857142,"
+       "0.350000000000,,0.400000000000,0.400000000000\n"
+       "3,0.500000000,0.500000000,0.375000000000,0.416666666667,0.400000000000,0.342142857142,"
+       "0.350000000000,0.400000000000,0.400000000000,0.400000000000\n"
+       "4,0.100000000,0.400000000,0.400000000000,0.400000000000,0.400000000000,0.342142857142,"
+       "0.350000000000,0.400000000000,0.400000000000,0.400000000000\n"},
+      // --no-boolean leaves their columns empty, and the others as they were.
+      {nested,
+       {"--delta", "0", "--no-boolean", "4"},
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
+       "upper\n"
+       "1,1.000000000,1.000000000,0.250000000000,1.000000000000,,,,,,\n"
+       "2,1.000000000,0.000000000,0.333333333333,0.500000000000,0.400000000000,0.342142857142,"
+       "0.350000000000,,,\n"
+       "3,0.500000000,0.500000000,0.375000000000,0.416666666667,0.400000000000,0.342142857142,"
+       "0.350000000000,0.400000000000,,\n"
+       "4,0.100000000,0.400000000,0.400000000000,0.400000000000,0.400000000000,0.342142857142,"
+       "0.350000000000,0.400000000000,,\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.csv);
@@ -312,15 +363,21 @@ TEST(UnionBounds, WarnsOfEachBoundThatTheKnownProbabilityMisses) {
   EXPECT_EQ(
       warned.err,
       "union-bounds: warning: P = 0.9 lies above the upper bound of order 1 (0.750000002000)\n"
+      "union-bounds: warning: P = 0.9 lies above the boolean_upper bound of order 1 "
+      "(0.750000002000)\n"
       "union-bounds: warning: P = 0.9 lies above the upper bound of order 2 (0.625000003000)\n"
       "union-bounds: warning: P = 0.9 lies above the hunter_worsley bound of order 2 "
+      "(0.625000003000)\n"
+      "union-bounds: warning: P = 0.9 lies above the boolean_upper bound of order 2 "
       "(0.625000003000)\n");
   // Below every lower bound of order 2, kat's among them.
   const Outcome below = run({"--union", "0.6", "--csv", "2", path});
   EXPECT_EQ(
       below.err,
       "union-bounds: warning: P = 0.6 lies below the lower bound of order 2 (0.624999997000)\n"
-      "union-bounds: warning: P = 0.6 lies below the kat bound of order 2 (0.624999997000)\n");
+      "union-bounds: warning: P = 0.6 lies below the kat bound of order 2 (0.624999997000)\n"
+      "union-bounds: warning: P = 0.6 lies below the boolean_lower bound of order 2 "
+      "(0.624999997000)\n");
 }
 
 TEST(UnionBounds, TableForAtLeastRLeavesOutTheUnionsOwnBounds) {
@@ -333,29 +390,44 @@ TEST(UnionBounds, TableForAtLeastRLeavesOutTheUnionsOwnBounds) {
   const Outcome result = run({"--at-least=2", "--union", "0.45", "3", path});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.out, path +
-                            ": n = 3, 7 lines, orders 1 to 3 used; bounds on the probability that "
-                            "at least 2 of the 3 events occur\n"
-                            "\n"
-                            "order            S   bonferroni           lower           upper\n"
-                            "    1  1.200000000  0.000000000  0.099999998500  0.600000001500\n"
-                            "    2  0.650000000  0.650000000  0.216666665666  0.583333336334\n"
-                            "    3  0.100000000  0.450000000  0.449999995000  0.450000005000\n"
-                            "\n"
-                            "S: sum of the lines of the order; bonferroni: the sum over j = 2..k "
-                            "of (-1)^(j-2) C(j-1, 1) S_j (an upper bound\n"
-                            "when k - 2 is even, a lower one when it is odd or k < 2, from the "
-                            "rounded lines); lower, upper: the sharp bounds\n"
-                            "given orders 1 to k. Every bound but bonferroni holds whatever the "
-                            "rounding of the lines.\n"
-                            "\n"
-                            "margin to P = 0.45: how far each bound lies from P on its own side "
-                            "(negative: P lies outside it)\n"
-                            "\n"
-                            "order      bonferroni           lower           upper\n"
-                            "    1  0.450000000000  0.350000001500  0.150000001500\n"
-                            "    2  0.200000000000  0.233333334333  0.133333336333\n"
-                            "    3  0.000000000000  0.000000005000  0.000000005000\n");
+  EXPECT_EQ(
+      result.out,
+      path +
+          ": n = 3, 7 lines, orders 1 to 3 used; bounds on the probability that "
+          "at least 2 of the 3 events occur\n"
+          "\n"
+          "order            S   bonferroni           lower           upper   boolean_lower   "
+          "boolean_upper\n"
+          "    1  1.200000000  0.000000000  0.099999998500  0.600000001500  0.099999998500  "
+          "0.600000001500\n"
+          "    2  0.650000000  0.650000000  0.216666665666  0.583333336334  0.349999997000  "
+          "0.450000005000\n"
+          "    3  0.100000000  0.450000000  0.449999995000  0.450000005000  0.449999995000  "
+          "0.450000003000\n"
+          "\n"
+          "S: sum of the lines of the order; bonferroni: the sum over j = 2..k of (-1)^(j-2) "
+          "C(j-1, 1) S_j "
+          "(an upper bound when\n"
+          "k - 2 is even, a lower one when it is odd or k < 2, from the rounded lines); lower, "
+          "upper: the "
+          "sharp bounds given\n"
+          "orders 1 to k; boolean_lower, boolean_upper: the best that any bound from orders 1 to k "
+          "could "
+          "do, the least and the\n"
+          "greatest probability over every distribution on the 2^n atoms that fits the lines, each "
+          "proved "
+          "exactly (- where left\n"
+          "out). Every bound but bonferroni holds whatever the rounding of the lines.\n"
+          "\n"
+          "margin to P = 0.45: how far each bound lies from P on its own side (negative: P lies "
+          "outside "
+          "it)\n"
+          "\n"
+          "order      bonferroni           lower           upper   boolean_lower   boolean_upper\n"
+          "    1  0.450000000000  0.350000001500  0.150000001500  0.350000001500  0.150000001500\n"
+          "    2  0.200000000000  0.233333334333  0.133333336333  0.100000003000  0.000000005000\n"
+          "    3  0.000000000000  0.000000005000  0.000000005000  0.000000005000  "
+          "0.000000003000\n");
 }
 
 // Each line stands for the values within one unit of it, cut to [0, 1]: the
@@ -439,6 +511,13 @@ TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
        {"2", "FILE"},
        1,
        "FILE:2: 1.250000000 is not a probability"},
+      // A1 = A2 and A1 = A3 by the pairs, yet A2 and A3 disjoint: only the
+      // atoms' problem sees it (the pairwise bounds are the union's alone).
+      {"pairs that fit no distribution of the atoms",
+       "0.5\n0.5\n0.5\n0.5\n0.5\n0.0\n",
+       {"--at-least", "2", "--delta", "0", "3", "FILE"},
+       1,
+       "FILE: the values of orders 1 to 2 fit no probability space of 3 events; is N right?"},
       {"a tiny negative value",
        "-0.000000000\r\n",
        {"1", "FILE"},
@@ -656,6 +735,7 @@ TEST(UnionBounds, AcceptsEveryNAndPInRange) {
     std::vector<std::string> args;
     std::int32_t n;
     long mantissa, power;  // P = mantissa * 10^power; power 1: no P
+    BooleanMode boolean = BooleanMode::cheap;
   };
   const Case cases[] = {
       {{"1073741823"}, 1073741823, 0, 1},
@@ -668,11 +748,15 @@ TEST(UnionBounds, AcceptsEveryNAndPInRange) {
       {{"--union", "1e+00000000000000000000", "1"}, 1, 1, 0},
       {{"--union", "0.01e2", "1"}, 1, 1, 0},
       {{"--union", "0e99999999999999999999", "1"}, 1, 0, 0},
+      {{"--boolean", "3"}, 3, 0, 1, BooleanMode::all},
+      {{"3", "--no-boolean"}, 3, 0, 1, BooleanMode::none},
+      {{"--boolean", "--no-boolean", "--boolean", "3"}, 3, 0, 1, BooleanMode::all},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.front() + (c.args.size() > 1 ? " " + c.args[1] : ""));
     const BoundsOptions options = parseCommandLine(c.args);
     EXPECT_EQ(options.n, c.n);
+    EXPECT_EQ(options.boolean, c.boolean);
     ASSERT_EQ(options.known.has_value(), c.power <= 0);
     if (!options.known) continue;
     mpz_class scale;
@@ -722,6 +806,64 @@ TEST(UnionBounds, MarginsKeepTheirSign) {
 // where the union a_i + a_j - b_ij bends), the singles as low as b_ij lets
 // them be. Values at the edges of [0, 1] and one unit apart, each read as a
 // line (one unit either side) or as an exact value.
+// Why the Boolean bounds stop short of a file's last order, in each mode.
+TEST(BooleanNote, SaysWhyTheBooleanBoundsStop) {
+  using Stop = BooleanScope;
+  const MemoryLimit machine{3.5 * 1048576, "of memory available on this machine"};
+  struct Case {
+    std::int32_t n, orders;
+    BooleanMode mode;
+    BooleanScope scope;
+    std::string note;
+  };
+  const std::string leftOut = "the Boolean bounds are left out";
+  const Case cases[] = {
+      {30, 2, BooleanMode::cheap, {0, Stop::tooManyEvents}, leftOut + ": n = 30 is more than 24"},
+      {30, 2, BooleanMode::all, {0, Stop::tooManyEvents}, leftOut + ": n = 30 is more than 24"},
+      {20,
+       2,
+       BooleanMode::cheap,
+       {0, Stop::tooManyEvents},
+       leftOut + ": n = 20 is more than 16 (--boolean raises it to 24)"},
+      {16,
+       6,
+       BooleanMode::cheap,
+       {3, Stop::tooManyLines, 1585},
+       leftOut + " from order 4 on: orders 1 to 4 have 1,585 lines, more than 1,000 (--boolean "
+                 "raises the limit to 5,000)"},
+      {20,
+       6,
+       BooleanMode::cheap,
+       {3, Stop::tooManyLines, 6195},
+       leftOut + " from order 4 on: orders 1 to 4 have 6,195 lines, more than 5,000"},
+      {20,
+       6,
+       BooleanMode::all,
+       {3, Stop::tooManyLines, 6195},
+       leftOut + " from order 4 on: orders 1 to 4 have 6,195 lines, more than 5,000"},
+      {24,
+       3,
+       BooleanMode::all,
+       {2, Stop::tooLittleMemory, 0, 4.2 * 1048576},
+       leftOut + " from order 3 on: order 3 needs about 5 MB, more than the 3 MB of memory "
+                 "available on this machine"},
+      {24,
+       3,
+       BooleanMode::all,
+       {0, Stop::tooLittleMemory, 0, 4.2 * 1048576},
+       leftOut + ": order 1 needs about 5 MB, more than the 3 MB of memory available on this "
+                 "machine"},
+      // The file ends before the order that stopped them, or they were not wanted.
+      {16, 3, BooleanMode::cheap, {3, Stop::tooManyLines, 1585}, ""},
+      {16, 3, BooleanMode::cheap, {3, Stop::allOrders}, ""},
+      {16, 3, BooleanMode::none, {0, Stop::switchedOff}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.note);
+    EXPECT_EQ(booleanNote(c.n, c.orders, c.mode, c.scope, machine), c.note);
+  }
+}
+
 TEST(PairConsistency, AgreesWithASearchOverTheTrueValues) {
   const std::uint32_t one = unitsPerOne, half = one / 2;
   const std::uint32_t values[] = {0,        1,        2,       3,       half - 1, half,

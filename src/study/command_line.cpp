@@ -78,6 +78,9 @@ StudyOptions parseStudyCommandLine(const std::vector<std::string>& args) {
       options.csv = true;
     } else if (arg == "--summarize") {
       options.summarize = true;
+    } else if (arg == "--boolean" || arg == "--no-boolean") {
+      options.boolean = arg == "--boolean" ? BooleanMode::all : BooleanMode::none;
+      studyOptions.push_back(arg);
     } else {
       // The options with a value, as "--name value" or "--name=value".
       const std::size_t equals = arg.find('=');
@@ -174,6 +177,9 @@ std::string studyUsageText() {
          "  --instances FILE   write one CSV row per instance and order to FILE\n"
          "  --at-least R       study the probability that at least R of the N events occur\n"
          "                     (1 to N; 1, the default, is the union)\n"
+         "  --boolean          the Boolean bounds up to n = 24 and 5,000 lines of orders 1\n"
+         "                     to k (by default up to n = 16 and 1,000 lines)\n"
+         "  --no-boolean       leave the Boolean bounds out\n"
          "  --summarize        compute nothing: read instances files, from any number of\n"
          "                     shards, and print the summary of all their rows\n"
          "  --csv              print the summary as CSV\n"

@@ -25,7 +25,8 @@ struct StudyOptions {
   std::int64_t shard = 0;   // this process takes the instances whose index is shard modulo shards
   std::int64_t shards = 1;
   std::string instancesFile;  // where to write the rows of every instance, "" for nowhere
-  BoundsRequest request;
+  BoundsRequest request;      // its booleanOrders are set once memory is known
+  BooleanMode boolean = BooleanMode::cheap;  // --boolean: all, --no-boolean: none
 };
 
 // A command line that cannot be followed; the message is one line.
@@ -36,7 +37,8 @@ struct StudyUsageError : std::runtime_error {
 // Parses the arguments after the program's name:
 //   [options] N DENSITY P M    or    --summarize [--csv] FILE...
 // with the options --first T, --count K, --jobs J, --shard I/S (each also as
-// --option=value), --instances FILE, --csv, --help, --version; "--" ends the
+// --option=value), --instances FILE, --at-least R, --boolean, --no-boolean
+// (the last of the two counts), --csv, --help, --version; "--" ends the
 // options. N is a whole number from 1 to 1073741823, DENSITY one from 1 to
 // 2147483647, P a decimal number from 0 to 1, M a whole number from 1 to
 // 2147483647. With --help or

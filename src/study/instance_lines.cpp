@@ -72,7 +72,8 @@ std::vector<std::uint32_t> lineUnitsByRowCount(double weight, std::size_t rows) 
   return units;
 }
 
-Observations observeLines(const PackedColumns& columns, double weight, std::int32_t m) {
+Observations observeLines(const PackedColumns& columns, double weight, std::int32_t m,
+                          std::int32_t keepOrders) {
   if (m < 1) throw std::invalid_argument("observeLines: m must be at least 1");
   const std::vector<std::uint32_t> units = lineUnitsByRowCount(weight, columns.rows);
   const auto n = static_cast<std::int32_t>(columns.events);
@@ -85,8 +86,10 @@ Observations observeLines(const PackedColumns& columns, double weight, std::int3
   std::vector<Word> prefix;
   std::vector<std::int32_t> set;
   OrderTally tally;
-  // Of order 3 only the lines the cherry tree may read are kept, as the file
-  // reader keeps them: their places come from orders 1 and 2.
+  const auto kept = static_cast<std::size_t>(std::max(2, keepOrders));
+  // Unless order 3 is kept in full, only the lines the cherry tree may read
+  // are, as the file reader keeps them: their places come from orders 1 and 2.
+  const bool pick = kept == 2;
   std::uint64_t placeInOrder = 0;
   std::size_t nextPick = 0;
   for (int changed; (changed = nextIndexSet(set, n, m)) >= 0;) {
@@ -96,9 +99,9 @@ Observations observeLines(const PackedColumns& columns, double weight, std::int3
       tally.flush();
       seen.orders.push_back(std::move(tally.sums));
       tally = OrderTally{};
-      if (size == 3) seen.pickedPlaces = cherryLinePlaces(seen);
+      if (size == 3 && pick) seen.pickedPlaces = cherryLinePlaces(seen);
     }
-    if (size <= 2 && seen.lines.size() < size) seen.lines.emplace_back();
+    if (size <= kept && seen.lines.size() < size) seen.lines.emplace_back();
     prefix.resize(std::max(prefix.size(), size * words));
     for (std::size_t i = static_cast<std::size_t>(changed); i < size; ++i) {
       const Word* column = columns.column(set[i]);
@@ -111,8 +114,8 @@ Observations observeLines(const PackedColumns& columns, double weight, std::int3
       rows += static_cast<std::size_t>(std::popcount(prefix[(size - 1) * words + w]));
     const std::uint32_t value = units[rows];
     tally.add(value);
-    if (size <= 2) seen.lines[size - 1].pushValue(value);
-    if (size == 3) {
+    if (size <= kept) seen.lines[size - 1].pushValue(value);
+    if (size == 3 && pick) {
       if (nextPick < seen.pickedPlaces.size() && seen.pickedPlaces[nextPick] == placeInOrder) {
         seen.picked.pushValue(value);
         ++nextPick;

@@ -18,10 +18,12 @@ std::vector<std::uint32_t> lineUnitsByRowCount(double weight, std::size_t rows);
 
 // What union-bounds reads from the prob.txt that intersections writes for the
 // instance `columns`, every outcome weighing `weight`, and the maximum order
-// m: the sums of orders 1 to min(m, n) and the lines of orders 1 and 2 one by
-// one, each line the value of its text. Nothing is written. Needs m >= 1 and
-// the conditions of lineUnitsByRowCount.
-Observations observeLines(const PackedColumns& columns, double weight, std::int32_t m);
+// m: the sums of orders 1 to min(m, n), the lines of orders 1 to
+// max(2, keepOrders) one by one and, when that is 2, of order 3 the lines
+// that cherryLinePlaces picks, each line the value of its text. Nothing is
+// written. Needs m >= 1 and the conditions of lineUnitsByRowCount.
+Observations observeLines(const PackedColumns& columns, double weight, std::int32_t m,
+                          std::int32_t keepOrders = 2);
 
 // The exact probability that at least `atLeast` of the events occur: the
 // number of rows with that many ones times `weight`, exactly, divided by the

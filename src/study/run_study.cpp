@@ -14,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <thread>
@@ -23,6 +24,7 @@
 #include "study/progress.h"
 #include "study/study_instance.h"
 #include "study/summary.h"
+#include "union_bounds/boolean_note.h"
 
 #ifndef INTERSECTIONS_VERSION
 #define INTERSECTIONS_VERSION "unknown"
@@ -181,20 +183,41 @@ int run(const StudyOptions& options, std::ostream& out, std::ostream& err, bool 
     wrongSide = summarizeFiles(options.files, summary, err);
   } else {
     const int jobs = options.jobs.value_or(availableProcessors());
+    const StudyAnswers& answers = options.answers;
+    const std::int32_t orders = std::min(answers.n, answers.m);
+    // The Boolean bounds of each thread may take its share of what is left
+    // once the instances are drawn.
+    const std::optional<MemoryLimit> limit = memoryLimit();
+    std::optional<MemoryLimit> share = limit;
+    if (share) {
+      share->bytes = std::max(0.0, share->bytes / jobs - instanceBytes(answers));
+      if (jobs > 1)
+        share->source = "that each of " + std::to_string(jobs) +
+                        " threads (--jobs) may take of the memory available";
+    }
+    const BooleanScope scope =
+        booleanScope(answers.n, orders, options.boolean, booleanMemoryBytes(share));
+    StudyOptions study = options;
+    study.request.booleanOrders = scope.orders;
     // Refused before the first instance, as intersections refuses an n too large.
-    const double perInstance = instanceBytes(options.answers);
+    const double perInstance =
+        instanceBytes(answers) + (scope.orders > 0 ? booleanBytes(answers.n, scope.orders) : 0);
     const double needed = perInstance * jobs;
-    if (const auto limit = memoryLimit(); limit && needed > limit->bytes) {
+    if (limit && needed > limit->bytes) {
       const auto megabytes = [](double bytes) {
         return std::to_string(std::llround(bytes / 1048576.0));
       };
-      throw TooLarge("n = " + std::to_string(options.answers.n) + " needs about " +
-                     megabytes(perInstance) + " MB an instance" +
+      throw TooLarge("n = " + std::to_string(answers.n) + " needs about " + megabytes(perInstance) +
+                     " MB an instance" +
                      (jobs > 1 ? ", " + megabytes(needed) + " MB for " + std::to_string(jobs) +
                                      " at a time (--jobs)"
                                : std::string()) +
                      ", more than the " + megabytes(limit->bytes) + " MB " + limit->source);
     }
+    // Once for the study, not for each instance.
+    if (const std::string note = booleanNote(answers.n, orders, options.boolean, scope, share);
+        !note.empty())
+      err << "bounds-study: note: " << note << '\n';
     std::ofstream instances;
     if (!options.instancesFile.empty()) {
       instances.open(options.instancesFile, std::ios::out | std::ios::trunc);
@@ -204,7 +227,7 @@ int run(const StudyOptions& options, std::ostream& out, std::ostream& err, bool 
     }
     const std::int64_t first =
         options.first.value_or(static_cast<std::int64_t>(std::time(nullptr)));
-    wrongSide = studyInstances(options, first, jobs, instances.is_open() ? &instances : nullptr,
+    wrongSide = studyInstances(study, first, jobs, instances.is_open() ? &instances : nullptr,
                                summary, err, showProgress);
     if (instances.is_open()) {
       instances.close();

@@ -20,7 +20,7 @@ InstanceResult studyInstance(const StudyAnswers& answers, std::int64_t second,
       generatePackedColumns(answers.n, answers.density, [&draws] { return draws(); });
   const double weight = makeWeights(answers.n, answers.probability).front();
   const std::vector<OrderBounds> bounds =
-      unionBounds(observeLines(columns, weight, answers.m), request);
+      unionBounds(observeLines(columns, weight, answers.m, request.booleanOrders), request);
   const mpq_class probability = probabilityOfAtLeast(columns, weight, request.atLeast);
 
   InstanceResult result;

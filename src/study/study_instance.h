@@ -19,7 +19,8 @@ struct InstanceResult {
 // read in the clock second `second`: the generator seeded with the second as
 // the dialogue seeds it, the rows drawn by the same code, the lines made as
 // the file would hold them; then the bounds of every order as union-bounds
-// computes them from that file, checked against the exact probability of the
+// computes them from that file (the Boolean ones for the orders up to
+// request.booleanOrders), checked against the exact probability of the
 // event bounded. The answers must make every line a probability (P from 0 to
 // 1, the 2n weights adding up to at most 1) and m >= 1. Draws from a
 // generator of its own, so instances can be studied on several threads at once.

@@ -26,6 +26,8 @@ const std::vector<BoundColumn>& boundColumns() {
       {"de_caen", false, [](const OrderBounds& row) { return row.deCaen; }, true},
       {"kat", false, [](const OrderBounds& row) { return row.kat; }, true},
       {"cherry", true, [](const OrderBounds& row) { return row.cherry; }, true},
+      {"boolean_lower", false, [](const OrderBounds& row) { return row.booleanLower; }, false},
+      {"boolean_upper", true, [](const OrderBounds& row) { return row.booleanUpper; }, false},
   };
   return columns;
 }

@@ -96,6 +96,10 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
       options.version = true;
     } else if (arg == "--csv") {
       options.csv = true;
+    } else if (arg == "--boolean") {
+      options.boolean = BooleanMode::all;
+    } else if (arg == "--no-boolean") {
+      options.boolean = BooleanMode::none;
     } else if (arg == "--union") {
       if (i + 1 == args.size())
         throw UsageError("--union needs a value, the known union probability P");
@@ -128,13 +132,15 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string usageText() {
-  return "usage: union-bounds [--union P] [--at-least R] [--delta D] [--csv] N [FILE]\n"
+  return "usage: union-bounds [--union P] [--at-least R] [--delta D] [--boolean | --no-boolean]\n"
+         "                    [--csv] N [FILE]\n"
          "Reads the probabilities of the intersections of n = N events, as intersections\n"
          "writes them (FILE, prob.txt by default, - for standard input), and prints exact\n"
          "bounds on the probability of their union for each order of the file: the sum S of\n"
          "the order, the Bonferroni sum, the sharp lower and upper bounds given the orders up\n"
          "to it, the bounds of Hunter-Worsley, de Caen and Kuai-Alajaji-Takahara, and a\n"
-         "t-cherry tree bound. Each line is taken as any true value within one unit of its\n"
+         "t-cherry tree bound, and the Boolean bounds: the best any bound from those orders\n"
+         "could do. Each line is taken as any true value within one unit of its\n"
          "last decimal (10^-9 for nine decimals), and every bound holds for all of them.\n"
          "Lines may end in CR LF or LF.\n"
          "\n"
@@ -145,8 +151,11 @@ std::string usageText() {
          "                 sharp bounds only\n"
          "  --delta D      take every line as any value within D of it instead (0: exact\n"
          "                 values), D rounded up to a multiple of 10^-9\n"
+         "  --boolean      the Boolean bounds up to n = 24 and 5,000 lines of orders 1 to k\n"
+         "                 (by default up to n = 16 and 1,000 lines)\n"
+         "  --no-boolean   leave the Boolean bounds out\n"
          "  --csv          print order,S,bonferroni,lower,upper,hunter_worsley,de_caen,\n"
-         "                 kat,cherry instead of the table\n"
+         "                 kat,cherry,boolean_lower,boolean_upper instead of the table\n"
          "  --help         show this text\n"
          "  --version      show the version\n"
          "\n"

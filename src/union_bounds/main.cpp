@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -8,5 +10,6 @@
 int main(int argc, char** argv) {
   intersections::throwBadAllocWhenGmpRunsOut();
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return intersections::runUnionBounds(args, std::cout, std::cerr);
+  const int terminal = isatty(STDERR_FILENO) == 1 ? STDERR_FILENO : -1;
+  return intersections::runUnionBounds(args, std::cout, std::cerr, terminal);
 }

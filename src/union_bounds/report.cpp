@@ -37,21 +37,50 @@ void writeAligned(std::ostream& out, const Table& table) {
   }
 }
 
+// `text` broken at blanks into lines of at most `width` characters, each
+// ending in LF.
+std::string wrapped(const std::string& text, std::size_t width) {
+  std::string result, line;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find(' ', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(at, end - at);
+    if (!line.empty() && line.size() + 1 + word.size() > width) {
+      result += line + '\n';
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+    at = end + 1;
+  }
+  return result + line + '\n';
+}
+
 // What the columns mean, in lines of at most 116 characters.
 std::string legend(std::int32_t r) {
+  const std::string boolean =
+      "boolean_lower, boolean_upper: the best that any bound from orders 1 to k could do, the "
+      "least and the greatest probability over every distribution on the 2^n atoms that fits "
+      "the lines, each proved exactly (- where left out). Every bound but bonferroni holds "
+      "whatever the rounding of the lines.";
   if (r == 1) {
-    return "S: sum of the lines of the order; bonferroni: S_1 - S_2 + ... (an upper bound for odd "
-           "orders, a lower one for even,\nfrom the rounded lines); lower, upper: the sharp bounds "
-           "given orders 1 to k; hunter_worsley, de_caen, kat: bounds\nfrom orders 1 and 2; "
-           "cherry: a t-cherry tree bound from orders 1 to 3. Every bound but bonferroni holds "
-           "whatever\nthe rounding of the lines.\n";
+    return wrapped(
+        "S: sum of the lines of the order; bonferroni: S_1 - S_2 + ... (an upper bound for odd "
+        "orders, a lower one for even, from the rounded lines); lower, upper: the sharp bounds "
+        "given orders 1 to k; hunter_worsley, de_caen, kat: bounds from orders 1 and 2; cherry: "
+        "a t-cherry tree bound from orders 1 to 3; " +
+            boolean,
+        116);
   }
   const std::string R = std::to_string(r);
-  return "S: sum of the lines of the order; bonferroni: the sum over j = " + R + "..k of (-1)^(j-" +
-         R + ") C(j-1, " + std::to_string(r - 1) + ") S_j (an upper bound\nwhen k - " + R +
-         " is even, a lower one when it is odd or k < " + R +
-         ", from the rounded lines); lower, upper: the sharp bounds\ngiven orders 1 to k. "
-         "Every bound but bonferroni holds whatever the rounding of the lines.\n";
+  return wrapped("S: sum of the lines of the order; bonferroni: the sum over j = " + R +
+                     "..k of (-1)^(j-" + R + ") C(j-1, " + std::to_string(r - 1) +
+                     ") S_j (an upper bound when k - " + R +
+                     " is even, a lower one when it is odd or k < " + R +
+                     ", from the rounded lines); lower, upper: the sharp bounds given orders 1 "
+                     "to k; " +
+                     boolean,
+                 116);
 }
 
 }  // namespace

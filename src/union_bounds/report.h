@@ -21,13 +21,15 @@ struct ReportHeader {
   std::int32_t atLeast = 1;  // the event bounded: at least this many events (1: the union)
 };
 
-// The header "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry"
-// and one row per order, lines ending in LF. S and bonferroni exactly, with
-// nine decimals; the bounds with twelve, lower bounds (lower, de_caen, kat)
-// rounded down and upper bounds (upper, hunter_worsley, cherry) rounded up, so
-// that each printed bound is still a bound; empty where a bound has no value
-// (the pairwise ones on row 1, cherry on rows 1 and 2, the union's own bounds
-// on every row of a report about at least r > 1 events).
+// The header "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,
+// boolean_lower,boolean_upper" and one row per order, lines ending in LF. S
+// and bonferroni exactly, with nine decimals; the bounds with twelve, lower
+// bounds (lower, de_caen, kat, boolean_lower) rounded down and upper bounds
+// (upper, hunter_worsley, cherry, boolean_upper) rounded up, so that each
+// printed bound is still a bound; empty where a bound has no value (the
+// pairwise ones on row 1, cherry on rows 1 and 2, the union's own bounds on
+// every row of a report about at least r > 1 events, the Boolean ones on the
+// orders they were not computed for).
 void writeCsv(std::ostream& out, const std::vector<OrderBounds>& rows);
 
 // The same for people: a line about the file, then an aligned table with a

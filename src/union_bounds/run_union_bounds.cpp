@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -10,6 +11,9 @@
 
 #include "bounds/cherry_bound.h"
 #include "bounds/union_bounds.h"
+#include "main/memory_limit.h"
+#include "union_bounds/boolean_note.h"
+#include "union_bounds/boolean_progress.h"
 #include "union_bounds/command_line.h"
 #include "union_bounds/prob_file.h"
 #include "union_bounds/report.h"
@@ -42,7 +46,13 @@ int flushed(std::ostream& out, std::ostream& err) {
   return boundsDone;
 }
 
-int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
+int run(const BoundsOptions& options, std::ostream& out, std::ostream& err, int terminal) {
+  // Decided before the file is read, which then keeps the lines they need.
+  const std::optional<MemoryLimit> memory =
+      options.boolean == BooleanMode::none ? std::nullopt : memoryLimit();
+  const BooleanScope scope =
+      booleanScope(options.n, options.n, options.boolean, booleanMemoryBytes(memory));
+
   const bool standardInput = options.file == "-";
   const std::string name = standardInput ? "standard input" : shownText(options.file);
   InputFile input;
@@ -56,14 +66,21 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
       throw ProbFileError("cannot open " + name + ": " + std::strerror(errno));
   }
   // The lines of orders 1 and 2 are checked against each other whatever the
-  // event; the union's own bounds read them too, and some of order 3.
-  const bool isUnion = options.atLeast == 1;
+  // event; the union's own bounds read them too, and of order 3 the cherry
+  // tree's, unless the Boolean bounds keep that order in full.
+  const std::int32_t kept = std::max(2, scope.orders);
+  const bool pick = options.atLeast == 1 && kept == 2;
   const ProbFile file =
-      readProbFile(input.descriptor, name, options.n, 2,
-                   isUnion ? LinePicker(cherryLinePlaces) : LinePicker(), options.halfWidth);
+      readProbFile(input.descriptor, name, options.n, kept,
+                   pick ? LinePicker(cherryLinePlaces) : LinePicker(), options.halfWidth);
+  StatusLine status(terminal);
+  BooleanProgressLine progress(status);
   std::vector<OrderBounds> rows;
   try {
-    rows = unionBounds(file.observations, {options.atLeast});
+    rows = unionBounds(file.observations,
+                       {options.atLeast, scope.orders,
+                        [&progress](const BooleanProgress& report) { progress.update(report); }});
+    progress.finish();
   } catch (const InconsistentPair& error) {
     // The pairs follow the n lines of order 1.
     const std::size_t line = static_cast<std::size_t>(options.n) + error.conflict.pair + 1;
@@ -75,6 +92,10 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
   }
 
   if (!file.shortfall.empty()) err << "union-bounds: " << file.shortfall << '\n';
+  const auto orders = static_cast<std::int32_t>(rows.size());
+  if (const std::string note = booleanNote(options.n, orders, options.boolean, scope, memory);
+      !note.empty())
+    err << "union-bounds: note: " << note << '\n';
   if (options.known) {
     for (const std::string& line : boundsMissed(rows, *options.known))
       err << "union-bounds: warning: " << line << '\n';
@@ -89,7 +110,8 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
-int runUnionBounds(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runUnionBounds(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   int terminal) {
   try {
     const BoundsOptions options = parseCommandLine(args);
     if (options.help) {
@@ -100,7 +122,7 @@ int runUnionBounds(const std::vector<std::string>& args, std::ostream& out, std:
       out << "union-bounds (intersections) " << INTERSECTIONS_VERSION << '\n';
       return flushed(out, err);
     }
-    return run(options, out, err);
+    return run(options, out, err, terminal);
   } catch (const UsageError& error) {
     err << "union-bounds: " << error.what() << "; try 'union-bounds --help'\n";
     return boundsUsage;

@@ -15,7 +15,10 @@ enum BoundsStatus : int {
 
 // The whole program on the arguments after its name: reads the file, writes
 // the table or the CSV to `out`, and messages, one line each, starting
-// "union-bounds: ", to `err`. Returns the exit status.
-int runUnionBounds(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// "union-bounds: ", to `err`. `terminal` is the descriptor of standard error
+// when that is a terminal, where a long computation of the Boolean bounds
+// shows its progress; -1 for none. Returns the exit status.
+int runUnionBounds(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   int terminal = -1);
 
 }  // namespace intersections
