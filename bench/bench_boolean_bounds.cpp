@@ -91,9 +91,10 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (cases.empty()) cases = {{12, 30, 0.9, 4}, {12, 10, 0.5, 3}, {16, 20, 0.9, 3}, {20, 10, 0.5, 3}};
-  std::printf("%-18s %5s %10s %12s %-30s %s\n", "case", "order", "seconds", "largest gap",
-              "bounds", "peak MB");
+  if (cases.empty())
+    cases = {{12, 30, 0.9, 4}, {12, 10, 0.5, 3}, {16, 20, 0.9, 3}, {20, 10, 0.5, 3}};
+  std::printf("%-18s %5s %10s %12s %-30s %s\n", "case", "order", "seconds", "largest gap", "bounds",
+              "peak MB");
   for (const Case& c : cases) {
     std::vector<double> seconds;
     std::vector<BooleanOrderBounds> bounds;
@@ -103,9 +104,10 @@ int main(int argc, char** argv) {
       const bool verbose = std::getenv("BOOLEAN_BENCH_VERBOSE") != nullptr;
       bounds = booleanBounds(c.n, instance.lines, 1, [&](const BooleanProgress& p) {
         if (verbose)
-          std::fprintf(stderr, "%8.3f s: order %d %s round %d gap %.3e\n",
-                       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
-                       p.order, p.upper ? "upper" : "lower", p.round, p.gap);
+          std::fprintf(
+              stderr, "%8.3f s: order %d %s round %d gap %.3e\n",
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+              p.order, p.upper ? "upper" : "lower", p.round, p.gap);
       });
       seconds.push_back(
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());

@@ -325,7 +325,7 @@ TEST(BoundsStudy, BooleanOptionsFillTheirColumnsAndTheNoteComesOnce) {
       {{"--no-boolean", "6", "40", "0.7", "3"}, false, ""},
       {{"17", "10", "0.5", "2"},
        false,
-       "bounds-study: note: the Boolean bounds are left out: n = 17 is more than 16 (--boolean "
+       "bounds-study: note: the Boolean bounds are left out: n = 17 is more than 12 (--boolean "
        "raises it to 24)\n"},
   };
   for (const Case& c : cases) {

@@ -824,7 +824,7 @@ TEST(BooleanNote, SaysWhyTheBooleanBoundsStop) {
        2,
        BooleanMode::cheap,
        {0, Stop::tooManyEvents},
-       leftOut + ": n = 20 is more than 16 (--boolean raises it to 24)"},
+       leftOut + ": n = 20 is more than 12 (--boolean raises it to 24)"},
       {16,
        6,
        BooleanMode::cheap,

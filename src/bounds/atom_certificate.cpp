@@ -21,15 +21,14 @@ DyadicMultipliers dyadicMultipliers(const std::vector<double>& y) {
   if (result.shift < 0) throw std::overflow_error("dyadicMultipliers: multipliers too large");
   result.numerators.reserve(y.size());
   for (const double value : y) {
-    result.numerators.push_back(
-        std::isfinite(value) ? std::llround(std::ldexp(value, result.shift)) : 0);
+    result.numerators.push_back(std::isfinite(value) ? std::llround(std::ldexp(value, result.shift))
+                                                     : 0);
   }
   return result;
 }
 
-void atomReducedCosts(std::int32_t n, const std::vector<AtomRow>& rows,
-                      const DyadicMultipliers& y, const AtomObjective& objective,
-                      std::vector<std::int64_t>& reducedCosts) {
+void atomReducedCosts(std::int32_t n, const std::vector<AtomRow>& rows, const DyadicMultipliers& y,
+                      const AtomObjective& objective, std::vector<std::int64_t>& reducedCosts) {
   if (n < 1 || n > 30 || rows.size() != y.numerators.size())
     throw std::invalid_argument("atomReducedCosts: wrong sizes");
   const std::size_t atoms = std::size_t{1} << n;
@@ -49,8 +48,8 @@ void atomReducedCosts(std::int32_t n, const std::vector<AtomRow>& rows,
     }
   }
   if (objective.sign == 0) return;
-  const std::int64_t cost = objective.sign > 0 ? (std::int64_t{1} << y.shift)
-                                               : -(std::int64_t{1} << y.shift);
+  const std::int64_t cost =
+      objective.sign > 0 ? (std::int64_t{1} << y.shift) : -(std::int64_t{1} << y.shift);
   for (std::size_t atom = 0; atom < atoms; ++atom) {
     if (std::popcount(atom) >= objective.atLeast) reducedCosts[atom] += cost;
   }

@@ -40,9 +40,8 @@ struct AtomObjective {
 // For every atom T of n events, in reducedCosts[T], 2^shift times its
 // reduced cost c_T - sum of y_r over the rows whose events lie in T: one
 // subset-sum pass over the 2^n atoms. The buffer is resized to 2^n.
-void atomReducedCosts(std::int32_t n, const std::vector<AtomRow>& rows,
-                      const DyadicMultipliers& y, const AtomObjective& objective,
-                      std::vector<std::int64_t>& reducedCosts);
+void atomReducedCosts(std::int32_t n, const std::vector<AtomRow>& rows, const DyadicMultipliers& y,
+                      const AtomObjective& objective, std::vector<std::int64_t>& reducedCosts);
 
 // The lower bound that the multipliers prove on the objective, in
 // probability: for every distribution x on the atoms within the rows,

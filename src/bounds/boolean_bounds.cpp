@@ -2,7 +2,6 @@
 
 #include <ClpPrimalColumnSteepest.hpp>
 #include <ClpSimplex.hpp>
-
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -149,10 +148,9 @@ class MasterProblem {
 
  private:
   void applyCost(std::size_t atom) {
-    const double cost =
-        objective_.sign != 0 && std::popcount(atoms_[atom]) >= objective_.atLeast
-            ? static_cast<double>(objective_.sign)
-            : 0.0;
+    const double cost = objective_.sign != 0 && std::popcount(atoms_[atom]) >= objective_.atLeast
+                            ? static_cast<double>(objective_.sign)
+                            : 0.0;
     model_.setObjectiveCoefficient(artificials_ + static_cast<int>(atom), cost);
   }
 
@@ -193,10 +191,10 @@ class MasterProblem {
 
 // What one phase of column generation ends with.
 struct PhaseResult {
-  mpq_class proved;          // the best bound proved on the phase's objective (probability)
-  bool solved = false;       // the master reached an optimum with no atom left to add
-  double masterValue = 0;    // its last optimum, as a probability
-  double gap = 0;            // masterValue - proved, at the end
+  mpq_class proved;        // the best bound proved on the phase's objective (probability)
+  bool solved = false;     // the master reached an optimum with no atom left to add
+  double masterValue = 0;  // its last optimum, as a probability
+  double gap = 0;          // masterValue - proved, at the end
 };
 
 // Column generation: solve the master, price every atom exactly with the
@@ -204,9 +202,8 @@ struct PhaseResult {
 // reduced cost that are not in the master yet, until none is left or the gap closes.
 PhaseResult generateColumns(std::int32_t n, const std::vector<AtomRow>& rows, MasterProblem& master,
                             std::vector<std::uint8_t>& inMaster,
-                            std::vector<std::int64_t>& reducedCosts,
-                            const AtomObjective& objective, const BooleanProgress& where,
-                            const BooleanProgressReport& progress) {
+                            std::vector<std::int64_t>& reducedCosts, const AtomObjective& objective,
+                            const BooleanProgress& where, const BooleanProgressReport& progress) {
   PhaseResult result;
   bool haveProof = false;
   const std::size_t batch = std::clamp<std::size_t>(rows.size() / 2, 50, 2000);
@@ -246,8 +243,9 @@ PhaseResult generateColumns(std::int32_t n, const std::vector<AtomRow>& rows, Ma
     std::vector<std::pair<double, EventSet>> candidates;
     for (std::size_t atom = 0; atom < reducedCosts.size(); ++atom) {
       if (static_cast<double>(reducedCosts[atom]) < threshold && !inMaster[atom]) {
-        candidates.emplace_back(static_cast<double>(reducedCosts[atom]) * perEntry[std::popcount(atom)],
-                                static_cast<EventSet>(atom));
+        candidates.emplace_back(
+            static_cast<double>(reducedCosts[atom]) * perEntry[std::popcount(atom)],
+            static_cast<EventSet>(atom));
         if (candidates.size() >= 8 * batch) {
           std::nth_element(candidates.begin(), candidates.begin() + batch, candidates.end());
           candidates.resize(batch);

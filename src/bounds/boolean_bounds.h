@@ -43,9 +43,9 @@ BooleanScope booleanScope(std::int32_t n, std::int32_t orders, BooleanMode mode,
 // How a long computation is going, for a progress line.
 struct BooleanProgress {
   std::int32_t order = 0;
-  bool upper = false;    // the greatest probability is sought, else the least
+  bool upper = false;  // the greatest probability is sought, else the least
   std::int32_t round = 0;
-  double gap = 0;        // master optimum minus the proved bound, as a probability
+  double gap = 0;  // master optimum minus the proved bound, as a probability
 };
 using BooleanProgressReport = std::function<void(const BooleanProgress&)>;
 
