@@ -825,11 +825,11 @@ TEST(BooleanNote, SaysWhyTheBooleanBoundsStop) {
        BooleanMode::cheap,
        {0, Stop::tooManyEvents},
        leftOut + ": n = 20 is more than 12 (--boolean raises it to 24)"},
-      {16,
+      {12,
        6,
        BooleanMode::cheap,
-       {3, Stop::tooManyLines, 1585},
-       leftOut + " from order 4 on: orders 1 to 4 have 1,585 lines, more than 1,000 (--boolean "
+       {3, Stop::tooManyLines, 793},
+       leftOut + " from order 4 on: orders 1 to 4 have 793 lines, more than 300 (--boolean "
                  "raises the limit to 5,000)"},
       {20,
        6,

@@ -19,7 +19,7 @@ enum class BooleanMode {
 };
 
 inline constexpr std::int32_t cheapBooleanEvents = 12;
-inline constexpr std::uint64_t cheapBooleanLines = 1000;
+inline constexpr std::uint64_t cheapBooleanLines = 300;
 inline constexpr std::int32_t maxBooleanEvents = 24;
 inline constexpr std::uint64_t maxBooleanLines = 5000;
 
