@@ -8,9 +8,10 @@
 // most every upper bound printed, the sharp ones within [0, 1], kat at least
 // de_caen, cherry at most hunter_worsley, the union's own bounds only for the
 // union, and the lines of order 3 the cherry tree picks give the bound that
-// all of them give. Every optimum and every infeasible order of the linear
-// program is checked exactly on the way; a failed check throws
-// std::logic_error, which no handler here takes, so it ends the run as a crash.
+// all of them give. On up to 6 events the Boolean bounds of every order,
+// unless they find that the values fit no space, do not cross. Every
+// optimum and every infeasible order of the linear program is checked exactly on the way; a failed
+// check throws std::logic_error, which no handler here takes, so it ends the run as a crash.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -42,13 +43,16 @@ using namespace intersections;
 std::optional<std::vector<OrderBounds>> bounds(int descriptor, std::int32_t n, std::int32_t r,
                                                std::int32_t keepOrders,
                                                std::optional<std::uint32_t> halfWidth,
-                                               ProbFile& file) {
+                                               ProbFile& file, std::int32_t booleanOrders = 0) {
   lseek(descriptor, 0, SEEK_SET);
   try {
     file = readProbFile(descriptor, "prob.txt", n, keepOrders,
                         keepOrders == 2 && r == 1 ? LinePicker(cherryLinePlaces) : LinePicker(),
                         halfWidth);
-    return unionBounds(file.observations, {r});
+    BoundsRequest request;
+    request.atLeast = r;
+    request.booleanOrders = booleanOrders;
+    return unionBounds(file.observations, request);
   } catch (const ProbFileError&) {
     return std::nullopt;
   } catch (const InconsistentValues&) {
@@ -73,6 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto rows = bounds(descriptor, n, r, 2, halfWidth, file);
   // All the lines of order 3 kept: the same verdict, and the same bounds.
   const auto allRows = r == 1 ? bounds(descriptor, n, r, 3, halfWidth, full) : rows;
+  // With every order kept, the Boolean bounds of every order on a few
+  // events: they may find values that fit no space, else they do not cross.
+  ProbFile every;
+  const auto booleanRows =
+      rows && n <= 6 ? bounds(descriptor, n, r, std::max(n, 2), halfWidth, every, n) : std::nullopt;
   close(descriptor);
   if (rows.has_value() != allRows.has_value()) __builtin_trap();
   if (!rows) return 0;
@@ -95,6 +104,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       fail("cherry above hunter_worsley", n, r, row);
     const bool unionOnes = row.hunterWorsley || row.deCaen || row.kat || row.cherry;
     if (unionOnes != (r == 1 && row.order >= 2)) fail("the union's bounds", n, r, row);
+  }
+  if (booleanRows) {
+    if (booleanRows->size() != rows->size()) __builtin_trap();
+    for (std::size_t k = 0; k < rows->size(); ++k) {
+      const OrderBounds& row = (*booleanRows)[k];
+      if (!row.booleanLower || !row.booleanUpper) fail("no Boolean bounds", n, r, row);
+      if (*row.booleanLower > *row.booleanUpper) fail("crossing Boolean bounds", n, r, row);
+    }
   }
   std::ostringstream csv, table;
   writeCsv(csv, *rows);
