@@ -17,6 +17,25 @@ namespace {
 using intersections::StatusLine;
 using intersections::WritingProgress;
 
+// A pipe in place of a terminal: the line is written to its end [1], and
+// drain() returns what has arrived so far without waiting.
+struct TerminalPipe {
+  int ends[2] = {-1, -1};
+  bool opened = pipe(ends) == 0 && fcntl(ends[0], F_SETFL, O_NONBLOCK) == 0;
+  ~TerminalPipe() {
+    for (const int end : ends)
+      if (end >= 0) close(end);
+  }
+  int operator[](int i) const { return ends[i]; }
+  std::string drain() const {
+    std::string text;
+    char buffer[256];
+    for (ssize_t got; (got = read(ends[0], buffer, sizeof buffer)) > 0;)
+      text.append(buffer, static_cast<std::size_t>(got));
+    return text;
+  }
+};
+
 TEST(WritingProgress, ShowsALongWritingAfterItsFirstSecondAndClearsIt) {
   struct Step {
     double seconds;
@@ -32,16 +51,9 @@ TEST(WritingProgress, ShowsALongWritingAfterItsFirstSecondAndClearsIt) {
       {1.5, 70000, ""},  // half a second between two frames
       {1.9, 99950, "\rintersections: 99950 of 100000 lines (99.9 %), 52605 lines/s, 1 s left"},
   };
-  int pipeEnds[2];
-  ASSERT_EQ(pipe(pipeEnds), 0);
-  fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
-  const auto drain = [&] {
-    std::string text;
-    char buffer[256];
-    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
-      text.append(buffer, static_cast<std::size_t>(got));
-    return text;
-  };
+  TerminalPipe pipeEnds;
+  ASSERT_TRUE(pipeEnds.opened);
+  const auto drain = [&] { return pipeEnds.drain(); };
   {
     StatusLine line(pipeEnds[1]);
     double now = 0;
@@ -57,8 +69,6 @@ TEST(WritingProgress, ShowsALongWritingAfterItsFirstSecondAndClearsIt) {
     EXPECT_EQ(drain(), blank);
   }
   EXPECT_EQ(drain(), "") << "cleared once";
-  close(pipeEnds[0]);
-  close(pipeEnds[1]);
 }
 
 TEST(WritingProgress, DrawingIsLargeFromAHundredMillionEntries) {
@@ -73,16 +83,9 @@ TEST(WritingProgress, DrawingIsLargeFromAHundredMillionEntries) {
 TEST(BooleanProgressLine, ShowsALongComputationAtMostTwiceASecond) {
   using intersections::BooleanProgress;
   using intersections::BooleanProgressLine;
-  int pipeEnds[2];
-  ASSERT_EQ(pipe(pipeEnds), 0);
-  fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
-  const auto drain = [&] {
-    std::string text;
-    char buffer[256];
-    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
-      text.append(buffer, static_cast<std::size_t>(got));
-    return text;
-  };
+  TerminalPipe pipeEnds;
+  ASSERT_TRUE(pipeEnds.opened);
+  const auto drain = [&] { return pipeEnds.drain(); };
   struct Step {
     double seconds;
     BooleanProgress progress;
@@ -111,8 +114,6 @@ TEST(BooleanProgressLine, ShowsALongComputationAtMostTwiceASecond) {
     blank.front() = blank.back() = '\r';
     EXPECT_EQ(drain(), terminal < 0 ? "" : blank);
   }
-  close(pipeEnds[0]);
-  close(pipeEnds[1]);
 }
 
 }  // namespace

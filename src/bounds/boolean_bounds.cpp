@@ -67,8 +67,7 @@ std::vector<AtomRow> atomRows(std::int32_t n, const std::vector<IntervalList>& l
 // far, each a column with a 1 in every row whose events it holds.
 class MasterProblem {
  public:
-  MasterProblem(std::int32_t n, const std::vector<AtomRow>& rows, std::int32_t order)
-      : n_(n), order_(order), rows_(rows) {
+  MasterProblem(const std::vector<AtomRow>& rows, std::int32_t order) : order_(order), rows_(rows) {
     rowOf_.reserve(rows.size() * 2);
     for (std::size_t r = 0; r < rows.size(); ++r)
       rowOf_.emplace(rows[r].events, static_cast<int>(r));
@@ -176,10 +175,8 @@ class MasterProblem {
       if (frontier.empty()) break;
     }
     std::sort(index.begin() + static_cast<std::ptrdiff_t>(first), index.end());
-    (void)n_;
   }
 
-  std::int32_t n_;
   std::int32_t order_;
   const std::vector<AtomRow>& rows_;
   std::unordered_map<EventSet, int> rowOf_;
@@ -321,10 +318,13 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
   std::vector<std::int64_t> reducedCosts;
   std::vector<EventSet> pool;  // the atoms of the earlier orders' masters
   std::vector<BooleanOrderBounds> result;
+  const std::vector<AtomRow> allRows = atomRows(n, lines);
   for (std::size_t k = 1; k <= lines.size(); ++k) {
-    const std::vector<IntervalList> first(lines.begin(), lines.begin() + static_cast<long>(k));
-    const std::vector<AtomRow> rows = atomRows(n, first);
-    MasterProblem master(n, rows, static_cast<std::int32_t>(k));
+    // The rows of orders 1 to k lead the rows of all orders.
+    const std::vector<AtomRow> rows(
+        allRows.begin(), allRows.begin() + static_cast<std::ptrdiff_t>(
+                                               1 + linesUpTo(n, static_cast<std::int32_t>(k))));
+    MasterProblem master(rows, static_cast<std::int32_t>(k));
     std::vector<std::uint8_t> inMaster(atoms, 0);
     for (const EventSet atom : pool) inMaster[atom] = 1;
     if (!pool.empty()) master.addAtoms(pool);
