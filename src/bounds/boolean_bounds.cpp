@@ -1,15 +1,13 @@
 #include "bounds/boolean_bounds.h"
 
-#include <ClpPrimalColumnSteepest.hpp>
-#include <ClpSimplex.hpp>
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
-#include <unordered_map>
 
 #include "bounds/atom_certificate.h"
+#include "bounds/atom_master.h"
 #include "bounds/observations.h"
 
 namespace intersections {
@@ -20,11 +18,11 @@ namespace {
 // this (per unit of probability it would carry): the bound it proves is then
 // within about this much of the master's optimum.
 constexpr double pricingTolerance = 1e-12;
-// The master works in probabilities (each atom's cost is 1 per unit of
-// probability). Its tolerances lie far below the rounding intervals of the
-// lines (10^-9), and only decide how tight the proved bound is.
-constexpr double primalTolerance = 1e-11;
-constexpr double dualTolerance = 1e-11;
+// A row the master lacks is added when the master's solution leaves its
+// interval by more than this many units: in the first phase, which works in
+// probabilities, a little above the solver's tolerance there (0.01 units).
+constexpr double firstPhaseSlack = 0.05;
+constexpr double secondPhaseSlack = 1e-3;
 constexpr int maxRounds = 400;
 
 std::uint64_t linesUpTo(std::int32_t n, std::int32_t k) {
@@ -62,130 +60,6 @@ std::vector<AtomRow> atomRows(std::int32_t n, const std::vector<IntervalList>& l
   return rows;
 }
 
-// The master problem of one order: the rows, two artificial columns per row
-// (a surplus and a shortfall, for the first phase), and the atoms added so
-// far, each a column with a 1 in every row whose events it holds.
-class MasterProblem {
- public:
-  MasterProblem(const std::vector<AtomRow>& rows, std::int32_t order) : order_(order), rows_(rows) {
-    rowOf_.reserve(rows.size() * 2);
-    for (std::size_t r = 0; r < rows.size(); ++r)
-      rowOf_.emplace(rows[r].events, static_cast<int>(r));
-    const int count = static_cast<int>(rows.size());
-    std::vector<double> low(count), high(count);
-    for (int r = 0; r < count; ++r) {
-      low[r] = static_cast<double>(rows[r].low) / unitsPerOne;
-      high[r] = static_cast<double>(rows[r].high) / unitsPerOne;
-    }
-    std::vector<CoinBigIndex> starts(2 * count + 1);
-    std::vector<int> index(2 * count);
-    std::vector<double> value(2 * count), columnLow(2 * count, 0.0),
-        columnHigh(2 * count, COIN_DBL_MAX), cost(2 * count, 1.0);
-    for (int r = 0; r < count; ++r) {
-      for (int side = 0; side < 2; ++side) {
-        const int column = 2 * r + side;
-        starts[column] = column;
-        index[column] = r;
-        value[column] = side == 0 ? 1.0 : -1.0;
-      }
-    }
-    starts[2 * count] = 2 * count;
-    model_.setLogLevel(0);
-    model_.loadProblem(2 * count, count, starts.data(), index.data(), value.data(),
-                       columnLow.data(), columnHigh.data(), cost.data(), low.data(), high.data());
-    model_.setPrimalTolerance(primalTolerance);
-    model_.setDualTolerance(dualTolerance);
-    artificials_ = 2 * count;
-    // Full steepest-edge pricing: on these degenerate problems it takes
-    // far fewer pivots than the default's switch to devex (measured: about
-    // half the time at 12 events and order 4).
-    ClpPrimalColumnSteepest steepest(1);
-    model_.setPrimalColumnPivotAlgorithm(steepest);
-  }
-
-  // Adds the atoms as columns with cost 0.
-  void addAtoms(const std::vector<EventSet>& atoms) {
-    std::vector<CoinBigIndex> starts{0};
-    std::vector<int> index;
-    std::vector<double> value;
-    for (const EventSet atom : atoms) {
-      appendRowsWithin(atom, index);
-      starts.push_back(static_cast<CoinBigIndex>(index.size()));
-      atoms_.push_back(atom);
-    }
-    value.assign(index.size(), 1.0);
-    const std::vector<double> low(atoms.size(), 0.0), high(atoms.size(), COIN_DBL_MAX),
-        cost(atoms.size(), 0.0);
-    model_.addColumns(static_cast<int>(atoms.size()), low.data(), high.data(), cost.data(),
-                      starts.data(), index.data(), value.data());
-    for (std::size_t i = atoms.size(); i > 0; --i) applyCost(atoms_.size() - i);
-  }
-
-  // From the first phase (artificials cost 1, atoms 0) to the second (the
-  // artificials held at 0, atoms cost objective).
-  void setObjective(const AtomObjective& objective) {
-    objective_ = objective;
-    for (int column = 0; column < artificials_; ++column) {
-      model_.setObjectiveCoefficient(column, objective.sign == 0 ? 1.0 : 0.0);
-      if (objective.sign != 0) model_.setColumnUpper(column, 0.0);
-    }
-    for (std::size_t atom = 0; atom < atoms_.size(); ++atom) applyCost(atom);
-  }
-
-  // Solves the master; false when the solver found no optimum.
-  bool solve() {
-    // New atoms and a new objective keep the basis primal feasible.
-    model_.primal();
-    return model_.status() == 0;
-  }
-  double objectiveValue() const { return model_.objectiveValue(); }
-  std::vector<double> duals() const {
-    const double* y = model_.dualRowSolution();
-    return std::vector<double>(y, y + rows_.size());
-  }
-  const std::vector<EventSet>& atoms() const { return atoms_; }
-
- private:
-  void applyCost(std::size_t atom) {
-    const double cost = objective_.sign != 0 && std::popcount(atoms_[atom]) >= objective_.atLeast
-                            ? static_cast<double>(objective_.sign)
-                            : 0.0;
-    model_.setObjectiveCoefficient(artificials_ + static_cast<int>(atom), cost);
-  }
-
-  // The rows whose events lie within `atom`: its subsets of at most order_ events.
-  void appendRowsWithin(EventSet atom, std::vector<int>& index) const {
-    index.push_back(0);
-    std::vector<EventSet> members;
-    for (EventSet rest = atom; rest != 0; rest &= rest - 1) members.push_back(rest & -rest);
-    const std::size_t first = index.size();
-    std::vector<EventSet> frontier{0};  // the subsets of the current size
-    for (std::int32_t size = 1; size <= order_; ++size) {
-      std::vector<EventSet> next;
-      for (const EventSet subset : frontier) {
-        // Extend by members above the subset's highest event, so each set comes once.
-        for (const EventSet member : members) {
-          if (member <= (subset == 0 ? 0 : (EventSet{1} << (31 - std::countl_zero(subset)))))
-            continue;
-          next.push_back(subset | member);
-        }
-      }
-      for (const EventSet subset : next) index.push_back(rowOf_.at(subset));
-      frontier = std::move(next);
-      if (frontier.empty()) break;
-    }
-    std::sort(index.begin() + static_cast<std::ptrdiff_t>(first), index.end());
-  }
-
-  std::int32_t order_;
-  const std::vector<AtomRow>& rows_;
-  std::unordered_map<EventSet, int> rowOf_;
-  ClpSimplex model_;
-  int artificials_ = 0;
-  std::vector<EventSet> atoms_;
-  AtomObjective objective_{1, 0};
-};
-
 // What one phase of column generation ends with.
 struct PhaseResult {
   mpq_class proved;        // the best bound proved on the phase's objective (probability)
@@ -194,16 +68,19 @@ struct PhaseResult {
   double gap = 0;          // masterValue - proved, at the end
 };
 
-// Column generation: solve the master, price every atom exactly with the
-// rounded duals, prove the bound they give, add the atoms of most negative
-// reduced cost that are not in the master yet, until none is left or the gap closes.
-PhaseResult generateColumns(std::int32_t n, const std::vector<AtomRow>& rows, MasterProblem& master,
-                            std::vector<std::uint8_t>& inMaster,
-                            std::vector<std::int64_t>& reducedCosts, const AtomObjective& objective,
-                            const BooleanProgress& where, const BooleanProgressReport& progress) {
+// Row and column generation: solve the master, price every atom exactly
+// with the rounded duals, prove the bound they give, and add the rows the
+// master's solution breaks and the atoms of most negative reduced cost, until
+// its solution keeps every row and no atom is left to add (or the gap closes).
+PhaseResult generateRowsAndColumns(std::int32_t n, const std::vector<AtomRow>& rows,
+                                   AtomMaster& master, std::vector<std::uint8_t>& inMaster,
+                                   std::vector<std::int64_t>& reducedCosts,
+                                   const AtomObjective& objective, const BooleanProgress& where,
+                                   const BooleanProgressReport& progress) {
   PhaseResult result;
   bool haveProof = false;
   const std::size_t batch = std::clamp<std::size_t>(rows.size() / 2, 50, 2000);
+  const std::size_t rowBatch = std::clamp<std::size_t>(rows.size() / 8, 20, 500);
   // Atoms are ranked by their reduced cost per entry of their column (an
   // atom of j events has a 1 in every row of at most k of them): dense
   // columns slow every pivot, and ranking by the reduced cost alone fills the
@@ -235,7 +112,8 @@ PhaseResult generateColumns(std::int32_t n, const std::vector<AtomRow>& rows, Ma
       progress(now);
     }
     if (!optimal) return result;
-    // The atoms to add: the most negative reduced costs among those not in the master.
+    const std::vector<int> violated =
+        master.violatedRows(rowBatch, objective.sign == 0 ? firstPhaseSlack : secondPhaseSlack);
     const double threshold = -pricingTolerance * std::ldexp(1.0, y.shift);
     std::vector<std::pair<double, EventSet>> candidates;
     for (std::size_t atom = 0; atom < reducedCosts.size(); ++atom) {
@@ -249,10 +127,13 @@ PhaseResult generateColumns(std::int32_t n, const std::vector<AtomRow>& rows, Ma
         }
       }
     }
-    if (candidates.empty() || result.gap <= pricingTolerance) {
+    // With every row kept, the master's optimum is that of the whole problem
+    // up to the atoms it lacks; the gap says whether they could still matter.
+    if (violated.empty() && (candidates.empty() || result.gap <= pricingTolerance)) {
       result.solved = true;
       return result;
     }
+    master.addRows(violated);
     if (candidates.size() > batch) {
       std::nth_element(candidates.begin(), candidates.begin() + batch, candidates.end());
       candidates.resize(batch);
@@ -324,10 +205,15 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
     const std::vector<AtomRow> rows(
         allRows.begin(), allRows.begin() + static_cast<std::ptrdiff_t>(
                                                1 + linesUpTo(n, static_cast<std::int32_t>(k))));
-    MasterProblem master(rows, static_cast<std::int32_t>(k));
+    // The master starts with the rows of the earlier orders (a few against
+    // those of order k) and the atoms of the earlier orders' masters.
+    AtomMaster master(rows, static_cast<std::int32_t>(k));
+    std::vector<int> earlierRows(1 + linesUpTo(n, static_cast<std::int32_t>(k) - 1));
+    for (std::size_t r = 0; r < earlierRows.size(); ++r) earlierRows[r] = static_cast<int>(r);
+    master.addRows(earlierRows);
     std::vector<std::uint8_t> inMaster(atoms, 0);
     for (const EventSet atom : pool) inMaster[atom] = 1;
-    if (!pool.empty()) master.addAtoms(pool);
+    master.addAtoms(pool);
 
     BooleanOrderBounds bounds;
     std::vector<EventSet> extra;  // atoms only the upper bound's master holds
@@ -335,8 +221,15 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
     // positive lower bound on it shows that no distribution fits the lines.
     BooleanProgress where{static_cast<std::int32_t>(k), false, 0, 0};
     master.setObjective({atLeast, 0});
-    const PhaseResult feasibility =
-        generateColumns(n, rows, master, inMaster, reducedCosts, {atLeast, 0}, where, progress);
+    PhaseResult feasibility = generateRowsAndColumns(n, rows, master, inMaster, reducedCosts,
+                                                     {atLeast, 0}, where, progress);
+    if (!(feasibility.solved && feasibility.masterValue < 1e-15)) {
+      // The caps on the atoms are not in the certificate: without them the
+      // duals prove that nothing fits, if nothing does.
+      master.dropCaps();
+      feasibility = generateRowsAndColumns(n, rows, master, inMaster, reducedCosts, {atLeast, 0},
+                                           where, progress);
+    }
     if (feasibility.proved > 0) return result;
     const bool feasible = feasibility.solved && feasibility.masterValue < 1e-15;
 
@@ -344,15 +237,16 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
       // The least and the greatest each start from the first phase's
       // feasible basis: from one optimum to the other the simplex would walk
       // much further.
-      MasterProblem upperMaster = master;
+      master.recentre();
+      AtomMaster upperMaster = master;
       std::vector<std::uint8_t> inUpperMaster = inMaster;
       master.setObjective({atLeast, 1});
-      const PhaseResult least =
-          generateColumns(n, rows, master, inMaster, reducedCosts, {atLeast, 1}, where, progress);
+      const PhaseResult least = generateRowsAndColumns(n, rows, master, inMaster, reducedCosts,
+                                                       {atLeast, 1}, where, progress);
       where.upper = true;
       upperMaster.setObjective({atLeast, -1});
-      const PhaseResult most = generateColumns(n, rows, upperMaster, inUpperMaster, reducedCosts,
-                                               {atLeast, -1}, where, progress);
+      const PhaseResult most = generateRowsAndColumns(n, rows, upperMaster, inUpperMaster,
+                                                      reducedCosts, {atLeast, -1}, where, progress);
       bounds.lower = least.proved;
       bounds.upper = -most.proved;
       bounds.largestGap = std::max(least.gap, most.gap);
