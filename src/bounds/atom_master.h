@@ -77,7 +77,6 @@ class AtomMaster {
   long double offset_ = 0;  // the objective at x0
   double scale_ = 1;        // units of the model per unit of probability
   bool capped_ = true;
-  bool rowsAdded_ = false;
 };
 
 }  // namespace intersections

@@ -14,10 +14,14 @@ namespace intersections {
 
 namespace {
 
-// The master problem stops adding atoms when none has a reduced cost below
-// this (per unit of probability it would carry): the bound it proves is then
-// within about this much of the master's optimum.
-constexpr double pricingTolerance = 1e-12;
+// An atom enters the master only with a reduced cost below -pricingTolerance
+// (per unit of probability it would carry): twice the master's dual
+// tolerance, since the master leaves atoms above that out of its basis and
+// the same atoms would come back round after round. The master stops adding
+// atoms when none is left or its optimum lies within gapTolerance of the
+// proved bound.
+constexpr double pricingTolerance = 2e-11;
+constexpr double gapTolerance = 1e-11;
 // A row the master lacks is added when the master's solution leaves its
 // interval by more than this many units: in the first phase, which works in
 // probabilities, a little above the solver's tolerance there (0.01 units).
@@ -129,7 +133,7 @@ PhaseResult generateRowsAndColumns(std::int32_t n, const std::vector<AtomRow>& r
     }
     // With every row kept, the master's optimum is that of the whole problem
     // up to the atoms it lacks; the gap says whether they could still matter.
-    if (violated.empty() && (candidates.empty() || result.gap <= pricingTolerance)) {
+    if (violated.empty() && (candidates.empty() || result.gap <= gapTolerance)) {
       result.solved = true;
       return result;
     }
