@@ -68,7 +68,7 @@ TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
     std::int32_t m;
     std::int64_t second;
     std::int32_t atLeast = 1;
-    bool boolean = true;  // by default; false: --no-boolean (they take a minute at n = 12)
+    bool boolean = true;  // by default; false: --no-boolean (a second an instance at n = 12)
   };
   const Case cases[] = {
       {1, 50, "0.3", 1, 1},     {4, 30, "0.8", 4, 1700000000},
@@ -181,7 +181,7 @@ TEST(BoundsStudy, ProbabilityOfAtLeastCountsTheRowsWithThatManyOnes) {
 
 TEST(BoundsStudy, ShardsAndThreadsGiveTheWholeStudy) {
   TempDir dir;
-  // The Boolean bounds of n = 12 would take a minute an instance.
+  // The Boolean bounds of n = 12 would take about a second an instance.
   const std::vector<std::string> answers{"12",         "20",      "0.9", "6",           "--first",
                                          "1700000000", "--count", "11",  "--no-boolean"};
   auto with = [&](std::vector<std::string> options) {
@@ -325,7 +325,7 @@ TEST(BoundsStudy, BooleanOptionsFillTheirColumnsAndTheNoteComesOnce) {
       {{"--no-boolean", "6", "40", "0.7", "3"}, false, ""},
       {{"17", "10", "0.5", "2"},
        false,
-       "bounds-study: note: the Boolean bounds are left out: n = 17 is more than 12 (--boolean "
+       "bounds-study: note: the Boolean bounds are left out: n = 17 is more than 14 (--boolean "
        "raises it to 24)\n"},
   };
   for (const Case& c : cases) {

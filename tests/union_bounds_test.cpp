@@ -824,12 +824,12 @@ TEST(BooleanNote, SaysWhyTheBooleanBoundsStop) {
        2,
        BooleanMode::cheap,
        {0, Stop::tooManyEvents},
-       leftOut + ": n = 20 is more than 12 (--boolean raises it to 24)"},
+       leftOut + ": n = 20 is more than 14 (--boolean raises it to 24)"},
       {12,
        6,
        BooleanMode::cheap,
-       {3, Stop::tooManyLines, 793},
-       leftOut + " from order 4 on: orders 1 to 4 have 793 lines, more than 300 (--boolean "
+       {4, Stop::tooManyLines, 1585},
+       leftOut + " from order 5 on: orders 1 to 5 have 1,585 lines, more than 800 (--boolean "
                  "raises the limit to 5,000)"},
       {20,
        6,

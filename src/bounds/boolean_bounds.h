@@ -18,8 +18,8 @@ enum class BooleanMode {
   none,   // --no-boolean
 };
 
-inline constexpr std::int32_t cheapBooleanEvents = 12;
-inline constexpr std::uint64_t cheapBooleanLines = 300;
+inline constexpr std::int32_t cheapBooleanEvents = 14;
+inline constexpr std::uint64_t cheapBooleanLines = 800;
 inline constexpr std::int32_t maxBooleanEvents = 24;
 inline constexpr std::uint64_t maxBooleanLines = 5000;
 

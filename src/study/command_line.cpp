@@ -178,7 +178,7 @@ std::string studyUsageText() {
          "  --at-least R       study the probability that at least R of the N events occur\n"
          "                     (1 to N; 1, the default, is the union)\n"
          "  --boolean          the Boolean bounds up to n = 24 and 5,000 lines of orders 1\n"
-         "                     to k (by default up to n = 12 and 300 lines)\n"
+         "                     to k (by default up to n = 14 and 800 lines)\n"
          "  --no-boolean       leave the Boolean bounds out\n"
          "  --summarize        compute nothing: read instances files, from any number of\n"
          "                     shards, and print the summary of all their rows\n"

@@ -152,7 +152,7 @@ std::string usageText() {
          "  --delta D      take every line as any value within D of it instead (0: exact\n"
          "                 values), D rounded up to a multiple of 10^-9\n"
          "  --boolean      the Boolean bounds up to n = 24 and 5,000 lines of orders 1 to k\n"
-         "                 (by default up to n = 12 and 300 lines)\n"
+         "                 (by default up to n = 14 and 800 lines)\n"
          "  --no-boolean   leave the Boolean bounds out\n"
          "  --csv          print order,S,bonferroni,lower,upper,hunter_worsley,de_caen,\n"
          "                 kat,cherry,boolean_lower,boolean_upper instead of the table\n"
