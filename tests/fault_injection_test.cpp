@@ -413,9 +413,11 @@ TEST(FaultInjection, ControlGroupMemoryLimitRefusesRightAfterN) {
       // The instance, about 152 MB, fits the limit but not what is left.
       {"200 MB with 80 MB held, n = 25000", 200, 80, "25000 50 0.5 1", 3},
   };
-  // The sanitizers' own memory, a few MB charged to the group, leaves less
-  // than a plain build has: the run that fits and the least left are not
-  // checked then.
+  // The sanitizers' own memory is charged to the group too, and leaves less
+  // than a plain build has: the run that fits is not checked then, nor a
+  // group of 16 MB, in which the sanitized program is killed before it can
+  // refuse (seen on the 2-core test machine, whose groups are cgroup v1; the
+  // same run peaks at 41 MB sanitized and 20 MB plain without a limit).
 #if defined(INTERSECTIONS_SANITIZED_BUILD)
   constexpr bool sanitized = true;
 #else
@@ -423,7 +425,7 @@ TEST(FaultInjection, ControlGroupMemoryLimitRefusesRightAfterN) {
 #endif
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    if (sanitized && c.status == 0) continue;
+    if (sanitized && (c.status == 0 || c.limitMB < 64)) continue;
     MemoryGroup group;
     if (const auto problem = makeMemoryGroup(group, std::to_string(c.limitMB * 1048576)))
       GTEST_SKIP() << *problem;
