@@ -22,8 +22,8 @@ constexpr double dualTolerance = 1e-11;
 
 }  // namespace
 
-AtomMaster::AtomMaster(const std::vector<AtomRow>& rows, std::int32_t order)
-    : order_(order), rows_(rows), modelRow_(rows.size(), -1) {
+AtomMaster::AtomMaster(const std::vector<AtomRow>& rows, std::int32_t order, std::size_t rowCount)
+    : order_(order), rows_(rows), rowCount_(rowCount), modelRow_(rows.size(), -1) {
   rowOf_.reserve(rows.size() * 2);
   for (std::size_t r = 0; r < rows.size(); ++r) rowOf_.emplace(rows[r].events, static_cast<int>(r));
   model_.setLogLevel(0);
@@ -34,6 +34,11 @@ AtomMaster::AtomMaster(const std::vector<AtomRow>& rows, std::int32_t order)
   // the time at 12 events and order 4).
   ClpPrimalColumnSteepest steepest(1);
   model_.setPrimalColumnPivotAlgorithm(steepest);
+}
+
+void AtomMaster::raiseOrder(std::int32_t order, std::size_t rowCount) {
+  order_ = order;
+  rowCount_ = rowCount;
 }
 
 void AtomMaster::appendRowsWithin(EventSet atom, std::vector<int>& rows) const {
@@ -185,7 +190,7 @@ void AtomMaster::recentre() {
   scale_ = unitsPerOne;
   capped_ = false;
   model_.setPrimalTolerance(secondPhasePrimalTolerance);
-  for (std::size_t r = 0; r < rows_.size(); ++r) {
+  for (std::size_t r = 0; r < rowCount_; ++r) {
     if (modelRow_[r] < 0) continue;
     model_.setRowLower(modelRow_[r], static_cast<double>(rows_[r].low - activity[r] * scale_));
     model_.setRowUpper(modelRow_[r], static_cast<double>(rows_[r].high - activity[r] * scale_));
@@ -218,8 +223,8 @@ double AtomMaster::objectiveValue() const {
 
 std::vector<double> AtomMaster::duals() const {
   const double* y = model_.dualRowSolution();
-  std::vector<double> result(rows_.size(), 0.0);
-  for (std::size_t r = 0; r < rows_.size(); ++r)
+  std::vector<double> result(rowCount_, 0.0);
+  for (std::size_t r = 0; r < rowCount_; ++r)
     if (modelRow_[r] >= 0) result[r] = y[modelRow_[r]];
   return result;
 }
@@ -227,7 +232,7 @@ std::vector<double> AtomMaster::duals() const {
 std::vector<int> AtomMaster::violatedRows(std::size_t most, double slack) const {
   const std::vector<long double> activity = activityOf(solution());
   std::vector<std::pair<long double, int>> violated;
-  for (std::size_t r = 0; r < rows_.size(); ++r) {
+  for (std::size_t r = 0; r < rowCount_; ++r) {
     if (modelRow_[r] >= 0) continue;
     const long double units = activity[r] * unitsPerOne;
     const long double excess = std::max(rows_[r].low - units, units - rows_[r].high);

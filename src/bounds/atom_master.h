@@ -16,19 +16,23 @@ namespace intersections {
 // the master stays far smaller than the whole problem.
 //
 // It runs in two phases. The first minimizes the rows' violation, carried by
-// two artificial columns a row (a surplus and a shortfall), in
-// probabilities; there each atom is also held below the least high end of
-// the rows within it, which the rows imply and which keeps it off most rows
-// the master lacks yet. recentre() then moves the master onto its solution
-// x0, so that the second phase (the objective) solves for x - x0 in units of
-// 10^-9, where the rows' intervals are about 1 wide against the solver's
-// tolerances instead of 10^-9 (in probabilities they lie below its accuracy
-// and the simplex stalls).
+// two artificial columns a row (a surplus and a shortfall); until the first
+// recentre() it works in probabilities, and each atom is also held below the
+// least high end of the rows within it, which the rows imply and which keeps
+// it off most rows the master lacks yet. recentre() then moves the master
+// onto its solution x0, so that the second phase (the objective) solves for
+// x - x0 in units of 10^-9, where the rows' intervals are about 1 wide
+// against the solver's tolerances instead of 10^-9 (in probabilities they
+// lie below its accuracy and the simplex stalls). A master can go on to the
+// next order (raiseOrder, then the first phase again, now in units around
+// the last x0): the artificials of the rows it holds stay at 0.
 class AtomMaster {
  public:
-  // `rows` (row 0 the total) must outlive the master; `order` is the largest
-  // number of events of a row.
-  AtomMaster(const std::vector<AtomRow>& rows, std::int32_t order);
+  // `rows` (row 0 the total, then the rows by order) must outlive the
+  // master; the first `rowCount` of them, of at most `order` events, are in play.
+  AtomMaster(const std::vector<AtomRow>& rows, std::int32_t order, std::size_t rowCount);
+  // Brings the rows of the next orders into play (the first `rowCount`).
+  void raiseOrder(std::int32_t order, std::size_t rowCount);
 
   // Adds the rows (indices into the rows) that the master lacks.
   void addRows(const std::vector<int>& rows);
@@ -65,6 +69,7 @@ class AtomMaster {
 
   std::int32_t order_;
   const std::vector<AtomRow>& rows_;
+  std::size_t rowCount_;
   std::unordered_map<EventSet, int> rowOf_;
   std::vector<int> modelRow_;  // per row, its row in the model, or -1
   ClpSimplex model_;

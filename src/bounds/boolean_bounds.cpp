@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 
 #include "bounds/atom_certificate.h"
@@ -206,20 +207,38 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
   std::vector<EventSet> pool;  // the atoms of the earlier orders' masters
   std::vector<BooleanOrderBounds> result;
   const std::vector<AtomRow> allRows = atomRows(n, lines);
+  std::optional<AtomMaster> carried;  // the last order's master of the least, if any
   for (std::size_t k = 1; k <= lines.size(); ++k) {
     // The rows of orders 1 to k lead the rows of all orders.
     const std::vector<AtomRow> rows(
         allRows.begin(), allRows.begin() + static_cast<std::ptrdiff_t>(
                                                1 + linesUpTo(n, static_cast<std::int32_t>(k))));
-    // The master starts with the rows of the earlier orders (a few against
-    // those of order k) and the atoms of the earlier orders' masters.
-    AtomMaster master(rows, static_cast<std::int32_t>(k));
-    std::vector<int> earlierRows(1 + linesUpTo(n, static_cast<std::int32_t>(k) - 1));
-    for (std::size_t r = 0; r < earlierRows.size(); ++r) earlierRows[r] = static_cast<int>(r);
-    master.addRows(earlierRows);
+    // The master of order k is the last order's master of the least, its
+    // rows and basis kept (its solution already fits every line of the
+    // earlier orders), with the atoms of the greatest's master added: from
+    // there the first phase only has to take in the lines of order k
+    // (measured against a new master with the same rows and atoms: 20 events
+    // of density 30 at order 3 in 19 s instead of 90 s, 20 of density 20 in
+    // 4.8 s instead of 17 s). Order 1, or an order after one that found no
+    // distribution, starts from a master of its own.
     std::vector<std::uint8_t> inMaster(atoms, 0);
-    for (const EventSet atom : pool) inMaster[atom] = 1;
-    master.addAtoms(pool);
+    std::optional<AtomMaster> own;
+    if (carried) {
+      own.emplace(*carried);
+      own->raiseOrder(static_cast<std::int32_t>(k), rows.size());
+    } else {
+      own.emplace(allRows, static_cast<std::int32_t>(k), rows.size());
+      own->addRows({0});
+    }
+    AtomMaster& master = *own;
+    for (const EventSet atom : master.atoms()) inMaster[atom] = 1;
+    std::vector<EventSet> missing;
+    for (const EventSet atom : pool)
+      if (!inMaster[atom]) {
+        inMaster[atom] = 1;
+        missing.push_back(atom);
+      }
+    master.addAtoms(missing);
 
     BooleanOrderBounds bounds;
     std::vector<EventSet> extra;  // atoms only the upper bound's master holds
@@ -276,6 +295,7 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
       bounds.largestGap = std::max(bounds.largestGap, result.back().largestGap);
     }
     result.push_back(bounds);
+    if (feasible) carried.emplace(master);
     pool = master.atoms();
     pool.insert(pool.end(), extra.begin(), extra.end());
   }
