@@ -10,7 +10,6 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <bit>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,9 +17,9 @@
 #include <vector>
 
 #include "bounds/boolean_bounds.h"
-#include "bounds/observations.h"
 #include "instance/random_instance.h"
-#include "study/instance_lines.h"
+#include "lines/instance_lines.h"
+#include "lines/observations.h"
 
 namespace {
 
@@ -37,39 +36,15 @@ struct Instance {
   double unionProbability = 0;
 };
 
+// The instance intersections draws after srand(seed), as the lines of its
+// file give it.
 Instance drawInstance(const Case& c, unsigned seed) {
   std::srand(seed);
-  const EventMatrix matrix = generateEventMatrix(c.n, c.density);
-  const std::size_t rows = static_cast<std::size_t>(2 * c.n);
-  std::vector<std::uint32_t> masks(rows, 0);
-  for (std::int32_t e = 0; e < c.n; ++e) {
-    for (std::size_t row = 0; row < rows; ++row) {
-      if (matrix[row][static_cast<std::size_t>(e)] != 0) masks[row] |= 1u << e;
-    }
-  }
-  const double weight = c.probability / static_cast<double>(rows);
-  const std::vector<std::uint32_t> byCount = lineUnitsByRowCount(weight, rows);
+  const PackedColumns columns = generatePackedColumns(c.n, c.density);
+  const double weight = makeWeights(c.n, c.probability).front();
   Instance instance;
   instance.unionProbability = c.probability;
-  for (std::int32_t k = 1; k <= c.m; ++k) {
-    IntervalList list;
-    std::vector<std::int32_t> set(static_cast<std::size_t>(k));
-    for (std::int32_t i = 0; i < k; ++i) set[static_cast<std::size_t>(i)] = i;
-    while (true) {
-      std::uint32_t events = 0;
-      for (const std::int32_t e : set) events |= 1u << e;
-      std::size_t count = 0;
-      for (const std::uint32_t mask : masks) count += (mask & events) == events;
-      list.pushValue(byCount[count]);
-      std::int32_t i = k;
-      while (i > 0 && set[static_cast<std::size_t>(i - 1)] == c.n - (k - i + 1)) --i;
-      if (i == 0) break;
-      ++set[static_cast<std::size_t>(i - 1)];
-      for (std::int32_t j = i; j < k; ++j)
-        set[static_cast<std::size_t>(j)] = set[static_cast<std::size_t>(j - 1)] + 1;
-    }
-    instance.lines.push_back(std::move(list));
-  }
+  instance.lines = observeLines(columns, weight, c.m, {c.m, {}}).lines;
   return instance;
 }
 

@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "bounds/cherry_bound.h"
+#include "bounds/order_bounds.h"
 #include "bounds/pairwise_bounds.h"
-#include "bounds/union_bounds.h"
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
-#include "union_bounds/prob_file.h"
+#include "lines/prob_file.h"
 
 namespace {
 
@@ -121,7 +121,7 @@ void benchReading(int runs, std::int32_t density) {
 
     lseek(descriptor, 0, SEEK_SET);
     start = std::chrono::steady_clock::now();
-    const ProbFile file = readProbFile(descriptor, "prob.txt", n, 2, cherryLinePlaces);
+    const ProbFile file = readProbFile(descriptor, "prob.txt", n, linesNeeded({}));
     const Observations& seen = file.observations;
     const auto katStart = std::chrono::steady_clock::now();
     kat = kuaiAlajajiTakahara(seen.lines[0], seen.lines[1]);
@@ -168,9 +168,9 @@ void printMeans() {
     truth += weights.front() * static_cast<double>(weights.size());
     FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) fail("cannot open " + path);
-    const ProbFile file = readProbFile(fileno(f), "prob.txt", n, 2, cherryLinePlaces);
+    const ProbFile file = readProbFile(fileno(f), "prob.txt", n, linesNeeded({}));
     std::fclose(f);
-    const OrderBounds row = unionBounds(file.observations).back();
+    const OrderBounds row = boundsByOrder(file.observations).back();
     const mpq_class values[] = {probabilityOfUnits(row.bonferroni),
                                 row.lower,
                                 row.upper,

@@ -25,8 +25,8 @@
 #include <string>
 
 #include "bounds/cherry_bound.h"
-#include "bounds/union_bounds.h"
-#include "union_bounds/prob_file.h"
+#include "bounds/order_bounds.h"
+#include "lines/prob_file.h"
 #include "union_bounds/report.h"
 
 namespace {
@@ -39,20 +39,17 @@ using namespace intersections;
   __builtin_trap();
 }
 
-// The file's bounds, or nothing when it is refused.
-std::optional<std::vector<OrderBounds>> bounds(int descriptor, std::int32_t n, std::int32_t r,
-                                               std::int32_t keepOrders,
+// The file's bounds for `request`, read keeping the lines of `keep`, or
+// nothing when it is refused.
+std::optional<std::vector<OrderBounds>> bounds(int descriptor, std::int32_t n,
+                                               const BoundsRequest& request,
+                                               const LineSelection& keep,
                                                std::optional<std::uint32_t> halfWidth,
-                                               ProbFile& file, std::int32_t booleanOrders = 0) {
+                                               ProbFile& file) {
   lseek(descriptor, 0, SEEK_SET);
   try {
-    file = readProbFile(descriptor, "prob.txt", n, keepOrders,
-                        keepOrders == 2 && r == 1 ? LinePicker(cherryLinePlaces) : LinePicker(),
-                        halfWidth);
-    BoundsRequest request;
-    request.atLeast = r;
-    request.booleanOrders = booleanOrders;
-    return unionBounds(file.observations, request);
+    file = readProbFile(descriptor, "prob.txt", n, keep, halfWidth);
+    return boundsByOrder(file.observations, request);
   } catch (const ProbFileError&) {
     return std::nullopt;
   } catch (const InconsistentValues&) {
@@ -74,14 +71,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     __builtin_trap();
 
   ProbFile file, full;
-  const auto rows = bounds(descriptor, n, r, 2, halfWidth, file);
+  const BoundsRequest request{r, 0, {}};
+  const auto rows = bounds(descriptor, n, request, linesNeeded(request), halfWidth, file);
   // All the lines of order 3 kept: the same verdict, and the same bounds.
-  const auto allRows = r == 1 ? bounds(descriptor, n, r, 3, halfWidth, full) : rows;
+  const auto allRows = r == 1 ? bounds(descriptor, n, request, {3, {}}, halfWidth, full) : rows;
   // With every order kept, the Boolean bounds of every order on a few
   // events: they may find values that fit no space, else they do not cross.
   ProbFile every;
+  const BoundsRequest everyOrder{r, n, {}};
   const auto booleanRows =
-      rows && n <= 6 ? bounds(descriptor, n, r, std::max(n, 2), halfWidth, every, n) : std::nullopt;
+      rows && n <= 6 ? bounds(descriptor, n, everyOrder, linesNeeded(everyOrder), halfWidth, every)
+                     : std::nullopt;
   close(descriptor);
   if (rows.has_value() != allRows.has_value()) __builtin_trap();
   if (!rows) return 0;

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "bounds/atom_certificate.h"
+#include "bounds/order_bounds.h"
 #include "bounds/sharp_bounds.h"
-#include "bounds/union_bounds.h"
 #include "instance/random_instance.h"
-#include "study/instance_lines.h"
+#include "lines/instance_lines.h"
 
 namespace {
 
@@ -251,11 +251,11 @@ TEST(BooleanBounds, OfRandomInstancesHoldTheTrueProbabilityAndBeatTheOtherBounds
     std::srand(c.seed);
     const PackedColumns columns = generatePackedColumns(c.n, c.density);
     const double weight = makeWeights(c.n, c.P)[0];
-    const Observations seen = observeLines(columns, weight, c.m, c.m);
+    const Observations seen = observeLines(columns, weight, c.m, {c.m, {}});
     const mpq_class P = probabilityOfAtLeast(columns, weight, c.atLeast);
     BoundsRequest request;
     request.atLeast = c.atLeast;
-    const std::vector<OrderBounds> rows = unionBounds(seen, request);
+    const std::vector<OrderBounds> rows = boundsByOrder(seen, request);
     const std::vector<BooleanOrderBounds> bounds = booleanBounds(c.n, seen.lines, c.atLeast);
     ASSERT_EQ(bounds.size(), static_cast<std::size_t>(c.m));
     for (std::size_t k = 0; k < bounds.size(); ++k) {

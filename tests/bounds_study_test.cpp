@@ -12,18 +12,18 @@
 #include <string>
 #include <vector>
 
+#include "common/memory_limit.h"
 #include "evaluation/intersections.h"
 #include "instance/packed_columns.h"
 #include "instance/random_instance.h"
-#include "main/memory_limit.h"
-#include "study/instance_lines.h"
+#include "lines/instance_lines.h"
+#include "reporting/boolean_note.h"
+#include "reporting/decimal.h"
 #include "study/instances_csv.h"
 #include "study/run_study.h"
 #include "study/study_instance.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
-#include "union_bounds/boolean_note.h"
-#include "union_bounds/decimal.h"
 #include "union_bounds/run_union_bounds.h"
 
 namespace {
@@ -40,7 +40,7 @@ struct Outcome {
 
 Outcome study(const std::vector<std::string>& args) {
   std::ostringstream out, err;
-  const int status = runBoundsStudy(args, out, err, false);
+  const int status = runBoundsStudy(args, out, err);
   return {status, out.str(), err.str()};
 }
 

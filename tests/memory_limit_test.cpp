@@ -1,4 +1,4 @@
-#include "main/memory_limit.h"
+#include "common/memory_limit.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "bounds/observations.h"
+#include "lines/observations.h"
 
 namespace {
 

@@ -1,8 +1,6 @@
 // The progress line of a long writing, on a pipe in place of a terminal and
 // with the time given by the test.
 
-#include "evaluation/progress.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "union_bounds/boolean_progress.h"
+#include "evaluation/writing_progress.h"
+#include "reporting/boolean_progress.h"
 
 namespace {
 

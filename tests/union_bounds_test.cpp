@@ -1,8 +1,6 @@
 // union-bounds on files written by the evaluator, on a small file worked out
 // by hand, on files it must refuse and on files cut short.
 
-#include "bounds/union_bounds.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -17,13 +15,14 @@
 #include <vector>
 
 #include "bounds/cherry_bound.h"
+#include "bounds/order_bounds.h"
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
+#include "lines/prob_file.h"
+#include "reporting/boolean_note.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
-#include "union_bounds/boolean_note.h"
 #include "union_bounds/command_line.h"
-#include "union_bounds/prob_file.h"
 #include "union_bounds/run_union_bounds.h"
 
 namespace intersections {
@@ -54,8 +53,9 @@ Outcome run(const std::vector<std::string>& args) {
 ProbFile readFile(const std::string& path, std::int32_t n, std::int32_t keepOrders = 2) {
   const int descriptor = ::open(path.c_str(), O_RDONLY);
   if (descriptor < 0) throw std::runtime_error("cannot open " + path);
-  ProbFile file = readProbFile(descriptor, "prob.txt", n, keepOrders,
-                               keepOrders == 2 ? LinePicker(cherryLinePlaces) : LinePicker());
+  BoundsRequest request;
+  request.booleanOrders = keepOrders;
+  ProbFile file = readProbFile(descriptor, "prob.txt", n, linesNeeded(request));
   ::close(descriptor);
   return file;
 }
@@ -92,7 +92,7 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
     const mpq_class& P = atLeast[1];
 
     const ProbFile file = readFile(path, c.n);
-    const std::vector<OrderBounds> rows = unionBounds(file.observations);
+    const std::vector<OrderBounds> rows = boundsByOrder(file.observations);
     ASSERT_EQ(rows.size(), static_cast<std::size_t>(c.m));
     for (const OrderBounds& row : rows) {
       EXPECT_LE(row.lower, P) << "order " << row.order;
@@ -112,7 +112,7 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
       const std::size_t most =
           static_cast<std::size_t>(c.n) * cherryPartners * (cherryPartners - 1) / 2;
       EXPECT_LE(file.observations.picked.size(), std::min<std::size_t>(most, linesOfOrder(c.n, 3)));
-      EXPECT_EQ(*unionBounds(readFile(path, c.n, 3).observations).back().cherry,
+      EXPECT_EQ(*boundsByOrder(readFile(path, c.n, 3).observations).back().cherry,
                 *rows.back().cherry);
       // And so do they when every line takes the reader's slow path ("00.5...").
       std::string slow;
@@ -120,7 +120,7 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
         slow += slow.empty() || slow.back() == '\n' ? std::string("0") + ch : std::string(1, ch);
       const std::string slowPath = (dir.path / "slow.txt").string();
       writeFile(slowPath, slow);
-      EXPECT_EQ(*unionBounds(readFile(slowPath, c.n).observations).back().cherry,
+      EXPECT_EQ(*boundsByOrder(readFile(slowPath, c.n).observations).back().cherry,
                 *rows.back().cherry);
     }
     if (c.m == c.n) {
@@ -133,7 +133,7 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
     for (std::int32_t r = 2; r <= c.n; ++r) {
       BoundsRequest request;
       request.atLeast = r;
-      for (const OrderBounds& row : unionBounds(file.observations, request)) {
+      for (const OrderBounds& row : boundsByOrder(file.observations, request)) {
         EXPECT_LE(row.lower, atLeast[r]) << "r = " << r << ", order " << row.order;
         EXPECT_GE(row.upper, atLeast[r]) << "r = " << r << ", order " << row.order;
         EXPECT_FALSE(row.hunterWorsley || row.deCaen || row.kat || row.cherry);
@@ -167,11 +167,12 @@ TEST(ProbFile, PicksTheLinesAskedForOnceTheNextOrderBegins) {
     int calls = 0;
     const int descriptor = ::open(path.c_str(), O_RDONLY);
     ASSERT_GE(descriptor, 0);
-    const ProbFile file = readProbFile(descriptor, "prob.txt", 4, 2, [&](const Observations& seen) {
-      ++calls;
-      EXPECT_EQ(seen.lines.size(), 2u);
-      return std::vector<std::uint64_t>{0, 3};
-    });
+    const ProbFile file =
+        readProbFile(descriptor, "prob.txt", 4, {2, [&](const Observations& seen) {
+                                                   ++calls;
+                                                   EXPECT_EQ(seen.lines.size(), 2u);
+                                                   return std::vector<std::uint64_t>{0, 3};
+                                                 }});
     ::close(descriptor);
     EXPECT_EQ(calls, c.calls);
     std::vector<std::uint32_t> picked;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "bounds/units.h"
+#include "lines/units.h"
 
 namespace intersections {
 

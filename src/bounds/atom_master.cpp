@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <bit>
 
-#include "bounds/units.h"
+#include "lines/units.h"
 
 namespace intersections {
 

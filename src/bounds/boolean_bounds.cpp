@@ -9,7 +9,9 @@
 
 #include "bounds/atom_certificate.h"
 #include "bounds/atom_master.h"
-#include "bounds/observations.h"
+#include "evaluation/line_count.h"
+#include "instance/index_sets.h"
+#include "lines/observations.h"
 
 namespace intersections {
 
@@ -30,37 +32,23 @@ constexpr double firstPhaseSlack = 0.05;
 constexpr double secondPhaseSlack = 1e-3;
 constexpr int maxRounds = 400;
 
-std::uint64_t linesUpTo(std::int32_t n, std::int32_t k) {
-  std::uint64_t lines = 0;
-  for (std::int32_t j = 1; j <= k; ++j) {
-    const std::uint64_t order = linesOfOrder(n, j);
-    if (order > std::numeric_limits<std::uint64_t>::max() - lines)
-      return std::numeric_limits<std::uint64_t>::max();
-    lines += order;
-  }
-  return lines;
-}
-
 // The rows of orders 1 to lines.size(), after the total: the sets of each
-// order in a run's order (lexicographic in the increasing event numbers).
+// order in a run's order.
 std::vector<AtomRow> atomRows(std::int32_t n, const std::vector<IntervalList>& lines) {
-  std::vector<AtomRow> rows{{0, unitsPerOne, unitsPerOne}};
   for (std::size_t k = 1; k <= lines.size(); ++k) {
     if (lines[k - 1].size() != linesOfOrder(n, static_cast<std::int32_t>(k)))
       throw std::invalid_argument("booleanBounds: an order's lines are missing");
-    std::vector<std::int32_t> set(k);
-    for (std::size_t i = 0; i < k; ++i) set[i] = static_cast<std::int32_t>(i);
-    for (std::size_t line = 0;; ++line) {
-      EventSet events = 0;
-      for (const std::int32_t e : set) events |= EventSet{1} << e;
-      rows.push_back({events, lines[k - 1].low(line), lines[k - 1].high(line)});
-      // The next set in lexicographic order.
-      std::size_t i = k;
-      while (i > 0 && set[i - 1] == n - static_cast<std::int32_t>(k - i + 1)) --i;
-      if (i == 0) break;
-      ++set[i - 1];
-      for (std::size_t j = i; j < k; ++j) set[j] = set[j - 1] + 1;
-    }
+  }
+  std::vector<AtomRow> rows{{0, unitsPerOne, unitsPerOne}};
+  std::vector<std::int32_t> set;
+  std::size_t line = 0;  // within the order of `set`
+  for (int changed; (changed = nextIndexSet(set, n, static_cast<std::int32_t>(lines.size()))) >= 0;
+       ++line) {
+    if (changed == 0 && set.back() == static_cast<std::int32_t>(set.size())) line = 0;
+    EventSet events = 0;
+    for (const std::int32_t e : set) events |= EventSet{1} << (e - 1);
+    const IntervalList& order = lines[set.size() - 1];
+    rows.push_back({events, order.low(line), order.high(line)});
   }
   return rows;
 }
@@ -157,7 +145,7 @@ PhaseResult generateRowsAndColumns(std::int32_t n, const std::vector<AtomRow>& r
 
 double booleanBytes(std::int32_t n, std::int32_t k) {
   const double atoms = std::ldexp(1.0, n);
-  const double rows = static_cast<double>(linesUpTo(n, k)) + 1;
+  const double rows = static_cast<double>(lineCount(n, k)) + 1;
   // The reduced costs and the master's membership of every atom, then the
   // master: its columns, up to several times as many as rows, with up to a
   // row's worth of entries each, and the solver's factorization (measured
@@ -166,40 +154,11 @@ double booleanBytes(std::int32_t n, std::int32_t k) {
   return atoms * 9 + 48 * rows * std::min(rows, std::ldexp(1.0, n - 1)) + 4e6;
 }
 
-BooleanScope booleanScope(std::int32_t n, std::int32_t orders, BooleanMode mode,
-                          double memoryBytes) {
-  BooleanScope scope;
-  if (mode == BooleanMode::none) {
-    scope.stop = BooleanScope::switchedOff;
-    return scope;
-  }
-  const bool cheap = mode == BooleanMode::cheap;
-  if (n > (cheap ? cheapBooleanEvents : maxBooleanEvents)) {
-    scope.stop = BooleanScope::tooManyEvents;
-    return scope;
-  }
-  for (std::int32_t k = 1; k <= std::min(orders, n); ++k) {
-    const std::uint64_t lines = linesUpTo(n, k);
-    if (lines > (cheap ? cheapBooleanLines : maxBooleanLines)) {
-      scope.stop = BooleanScope::tooManyLines;
-      scope.lines = lines;
-      return scope;
-    }
-    if (booleanBytes(n, k) > memoryBytes) {
-      scope.stop = BooleanScope::tooLittleMemory;
-      scope.bytes = booleanBytes(n, k);
-      return scope;
-    }
-    scope.orders = k;
-  }
-  return scope;
-}
-
 std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
                                               const std::vector<IntervalList>& lines,
                                               std::int32_t atLeast,
                                               const BooleanProgressReport& progress) {
-  if (n < 1 || n > maxBooleanEvents || atLeast < 1 || atLeast > n ||
+  if (n < 1 || n > booleanEventsLimit || atLeast < 1 || atLeast > n ||
       lines.size() > static_cast<std::size_t>(n))
     throw std::invalid_argument("booleanBounds: n, atLeast or the orders out of range");
   const std::size_t atoms = std::size_t{1} << n;
@@ -212,7 +171,7 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
     // The rows of orders 1 to k lead the rows of all orders.
     const std::vector<AtomRow> rows(
         allRows.begin(), allRows.begin() + static_cast<std::ptrdiff_t>(
-                                               1 + linesUpTo(n, static_cast<std::int32_t>(k))));
+                                               1 + lineCount(n, static_cast<std::int32_t>(k))));
     // The master of order k is the last order's master of the least, its
     // rows and basis kept (its solution already fits every line of the
     // earlier orders), with the atoms of the greatest's master added: from

@@ -7,38 +7,16 @@
 #include <optional>
 #include <vector>
 
-#include "bounds/units.h"
+#include "lines/units.h"
 
 namespace intersections {
 
-// Which orders get the Boolean bounds (the linear program over the 2^n atoms).
-enum class BooleanMode {
-  cheap,  // by default: up to cheapBooleanEvents events and cheapBooleanLines lines
-  all,    // --boolean: up to maxBooleanEvents events and maxBooleanLines lines
-  none,   // --no-boolean
-};
-
-inline constexpr std::int32_t cheapBooleanEvents = 14;
-inline constexpr std::uint64_t cheapBooleanLines = 800;
-inline constexpr std::int32_t maxBooleanEvents = 24;
-inline constexpr std::uint64_t maxBooleanLines = 5000;
-
-// The orders that get the Boolean bounds, and why the next one does not.
-struct BooleanScope {
-  enum Stop { allOrders, switchedOff, tooManyEvents, tooManyLines, tooLittleMemory };
-  std::int32_t orders = 0;  // orders 1 to this one are computed (0: none)
-  Stop stop = allOrders;    // why order orders + 1 is not (allOrders: it is not asked for)
-  std::uint64_t lines = 0;  // the lines of orders 1 to orders + 1, when stop is tooManyLines
-  double bytes = 0;         // the memory that order orders + 1 needs, when stop is tooLittleMemory
-};
+// The most events the Boolean bounds take: the pricing holds a reduced cost
+// for each of the 2^n atoms.
+inline constexpr std::int32_t booleanEventsLimit = 24;
 
 // The memory the Boolean bounds of order k of n events take at most, in bytes.
 double booleanBytes(std::int32_t n, std::int32_t k);
-
-// The scope for n events and `orders` orders in `mode`, with `memoryBytes`
-// the memory the computation may take.
-BooleanScope booleanScope(std::int32_t n, std::int32_t orders, BooleanMode mode,
-                          double memoryBytes);
 
 // How a long computation is going, for a progress line.
 struct BooleanProgress {
@@ -63,7 +41,7 @@ struct BooleanOrderBounds {
 
 // The Boolean bounds of orders 1 to lines.size(): lines[j - 1] holds the
 // intervals of the lines of order j, all C(n, j) of them in a run's order.
-// Needs 1 <= n <= maxBooleanEvents and 1 <= atLeast <= n. The result is
+// Needs 1 <= n <= booleanEventsLimit and 1 <= atLeast <= n. The result is
 // shorter than `lines` exactly when the lines of the orders up to its size + 1
 // are proved to fit no distribution (a checked Farkas certificate). The
 // bounds never loosen from one order to the next.

@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "bounds/observations.h"
-#include "bounds/units.h"
+#include "lines/observations.h"
+#include "lines/units.h"
 
 namespace intersections {
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "bounds/units.h"
+#include "lines/units.h"
 
 namespace intersections {
 

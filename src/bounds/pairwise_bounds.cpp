@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bounds/observations.h"
+#include "lines/observations.h"
 
 namespace intersections {
 

@@ -2,7 +2,7 @@
 
 #include <gmpxx.h>
 
-#include "bounds/units.h"
+#include "lines/units.h"
 
 namespace intersections {
 

@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "evaluation/number_format.h"
-#include "instance/index_sets.h"
+#include "evaluation/line_format.h"
+#include "evaluation/set_walk.h"
 
 namespace intersections {
 
@@ -29,45 +29,14 @@ bool allEqual(const std::vector<double>& weights) {
   });
 }
 
-// With equal weights every set found in k rows has the same sum, that of k
-// weights added one after another, so each of the rows + 1 lines is made once.
-struct LineTable {
-  std::string text;                  // the lines one after another, CR LF included
-  std::vector<std::size_t> offsets;  // line k is text[offsets[k], offsets[k + 1])
-};
-
-LineTable makeLineTable(double weight, std::size_t rows) {
-  LineTable table;
-  char buffer[maxProbabilityLength];
-  double sum = 0.0;
-  for (std::size_t k = 0; k <= rows; ++k) {
-    if (k > 0) sum += weight;
-    table.offsets.push_back(table.text.size());
-    table.text.append(buffer, writeProbability(sum, buffer));
-    table.text.append("\r\n");
-  }
-  table.offsets.push_back(table.text.size());
-  return table;
-}
-
-std::size_t countRows(const Word* a, const Word* b, std::size_t words) {
-  std::size_t count = 0;
-  for (std::size_t w = 0; w < words; ++w)
-    count += static_cast<std::size_t>(std::popcount(a[w] & b[w]));
-  return count;
-}
-
-std::size_t countRows(const Word* a, std::size_t words) {
-  std::size_t count = 0;
-  for (std::size_t w = 0; w < words; ++w) count += static_cast<std::size_t>(std::popcount(a[w]));
-  return count;
-}
-
-// The sum of the weights of the rows whose bit is set, in ascending row order.
-double sumRows(const Word* bits, std::size_t words, const std::vector<double>& weights) {
+// The sum of the weights of the rows whose bit is set in both, in ascending
+// row order; `head` may be null (every row).
+double sumRows(const Word* head, const Word* column, std::size_t words,
+               const std::vector<double>& weights) {
   double sum = 0.0;
   for (std::size_t w = 0; w < words; ++w) {
-    for (Word word = bits[w]; word != 0; word &= word - 1) {
+    for (Word word = head != nullptr ? head[w] & column[w] : column[w]; word != 0;
+         word &= word - 1) {
       sum += weights[w * wordBits + static_cast<std::size_t>(std::countr_zero(word))];
     }
   }
@@ -108,79 +77,49 @@ void writeIntersectionProbabilitiesTo(const std::string& path, std::int32_t m,
                                        weights.begin() + static_cast<std::ptrdiff_t>(rows));
 
   const bool equalWeights = rows > 0 && allEqual(rowWeights);
-  const LineTable table = equalWeights ? makeLineTable(rowWeights.front(), rows) : LineTable{};
+  // With equal weights every set found in k rows has the same sum, that of k
+  // weights added one after another, so each of the rows + 1 lines is made once.
+  const LineTable table = equalWeights ? equalWeightLines(rowWeights.front(), rows) : LineTable{};
   const std::size_t words = columns.words;
   const auto events = static_cast<std::int32_t>(n);
-
-  // prefix[i] holds the intersection of the columns of the first i + 1 events
-  // of the current set. The next set in the order shares its entries before
-  // the position that changed, so only the later prefixes are recomputed:
-  // fewer than two on average.
-  std::vector<Word> prefix;
-  std::vector<Word> indicator(words);
-  char line[maxProbabilityLength + 2];
+  char line[maxLineLength];
   std::vector<std::size_t> counts(countBlock);
 
+  SetWalk walk(columns, m);
   LineFile out = openLineFile(path);
-  std::vector<std::int32_t> set;
   bool writing = true;
   std::uint64_t written = 0, nextReport = linesPerReport;  // counted only for `progress`
-  for (int changed; writing && (changed = nextIndexSet(set, events, m)) >= 0;) {
-    const std::size_t size = set.size();
-    if (prefix.size() < size * words) prefix.resize(size * words);
-    const std::size_t from = std::max<std::size_t>(static_cast<std::size_t>(changed), 1);
-    if (changed == 0) std::copy_n(columns.column(set[0]), words, prefix.begin());
-    for (std::size_t i = from; i + 1 < size; ++i) {
-      const Word* column = columns.column(set[i]);
-      for (std::size_t w = 0; w < words; ++w) {
-        prefix[i * words + w] = prefix[(i - 1) * words + w] & column[w];
-      }
-    }
-    // The sets that differ from this one in their last event alone follow it
-    // in the order, that event counting up to n: they are written here, each
-    // combining the one column more on the fly, without storing the result.
-    const Word* head = prefix.data() + (size >= 2 ? (size - 2) * words : 0);
+  while (writing && walk.next()) {
+    // The sets of the run, their last event counting up to n, are written
+    // here, each combining the one column more on the fly.
     if (equalWeights) {
       // Their row counts are worked out a block ahead of their lines, in a
       // tight loop while the columns are in the cache: counted between two
       // writes, each count first fetched the columns the write had evicted
       // (about 4 % more time for n = 2000, m = 2).
-      for (std::int64_t first = set[size - 1]; writing && first <= events; first += countBlock) {
+      for (std::int64_t first = walk.first(); writing && first <= events; first += countBlock) {
         const auto count =
             static_cast<std::int32_t>(std::min<std::int64_t>(countBlock, events - first + 1));
-        for (std::int32_t i = 0; i < count; ++i) {
-          const Word* last = columns.column(static_cast<std::int32_t>(first + i));
-          counts[static_cast<std::size_t>(i)] =
-              size == 1 ? countRows(last, words) : countRows(head, last, words);
-        }
+        for (std::int32_t i = 0; i < count; ++i)
+          counts[static_cast<std::size_t>(i)] = walk.rowsWith(static_cast<std::int32_t>(first + i));
         for (std::int32_t i = 0; writing && i < count; ++i) {
           const std::size_t k = counts[static_cast<std::size_t>(i)];
-          writing = writeLine(out, table.text.data() + table.offsets[k],
-                              table.offsets[k + 1] - table.offsets[k]);
+          writing = writeLine(out, table.line(k), table.length(k));
         }
       }
     } else {
-      for (std::int32_t lastEvent = set[size - 1]; writing && lastEvent <= events; ++lastEvent) {
-        const Word* last = columns.column(lastEvent);
-        if (size == 1) {
-          std::copy_n(last, words, indicator.begin());
-        } else {
-          for (std::size_t w = 0; w < words; ++w) indicator[w] = head[w] & last[w];
-        }
-        std::size_t length = writeProbability(sumRows(indicator.data(), words, rowWeights), line);
-        line[length++] = '\r';
-        line[length++] = '\n';
-        writing = writeLine(out, line, length);
+      for (std::int32_t last = walk.first(); writing && last <= events; ++last) {
+        const double sum = sumRows(walk.head(), columns.column(last), words, rowWeights);
+        writing = writeLine(out, line, writeLineText(sum, line));
       }
     }
     if (progress != nullptr) {
-      written += static_cast<std::uint64_t>(events - set[size - 1]) + 1;
+      written += static_cast<std::uint64_t>(events - walk.first()) + 1;
       if (written >= nextReport) {
         progress->update(written);
         nextReport = written + linesPerReport;
       }
     }
-    set[size - 1] = events;  // the last of those sets, for the next step
   }
   if (progress != nullptr) progress->finish();
   closeLineFile(out);

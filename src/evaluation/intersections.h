@@ -4,7 +4,7 @@
 #include <string>
 
 #include "evaluation/line_file.h"
-#include "evaluation/progress.h"
+#include "evaluation/writing_progress.h"
 #include "instance/packed_columns.h"
 #include "instance/types.h"
 

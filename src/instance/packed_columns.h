@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -32,6 +33,21 @@ PackedColumns zeroColumns(std::size_t rows, std::size_t events);
 inline void setEntry(PackedColumns& columns, std::size_t row, std::size_t column) {
   columns.bits[column * columns.words + row / PackedColumns::wordBits] |=
       PackedColumns::Word{1} << (row % PackedColumns::wordBits);
+}
+
+// The rows whose bit is set in `a`, and in both `a` and `b`: the popcount
+// over `words` words.
+inline std::size_t countRows(const PackedColumns::Word* a, std::size_t words) {
+  std::size_t count = 0;
+  for (std::size_t w = 0; w < words; ++w) count += static_cast<std::size_t>(std::popcount(a[w]));
+  return count;
+}
+inline std::size_t countRows(const PackedColumns::Word* a, const PackedColumns::Word* b,
+                             std::size_t words) {
+  std::size_t count = 0;
+  for (std::size_t w = 0; w < words; ++w)
+    count += static_cast<std::size_t>(std::popcount(a[w] & b[w]));
+  return count;
 }
 
 // The columns of `matrix`, whose rows are the outcomes; the number of events

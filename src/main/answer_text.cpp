@@ -1,9 +1,10 @@
 #include "main/answer_text.h"
 
-#include <cstdio>
 #include <locale>
 #include <streambuf>
 #include <utility>
+
+#include "common/message_text.h"
 
 namespace intersections {
 
@@ -79,30 +80,7 @@ std::string textFound(std::istream& in, const std::string& taken) {
     raw += c;
     source->sbumpc();
   }
-  return textForMessage(std::move(raw));
-}
-
-std::string textForMessage(std::string raw) {
-  bool cut = false;
-  if (raw.size() > longestFound) {
-    std::size_t end = longestFound;
-    // Back to the start of a UTF-8 character: continuation bytes are 10xxxxxx.
-    while (end > 0 && (static_cast<unsigned char>(raw[end]) & 0xC0) == 0x80) --end;
-    raw.resize(end);
-    cut = true;
-  }
-  std::string text;
-  for (const char c : raw) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      char escaped[5];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-      text += escaped;
-    } else {
-      text += c;
-    }
-  }
-  return cut ? text + "..." : text;
+  return shownText(raw, longestFound);
 }
 
 }  // namespace intersections

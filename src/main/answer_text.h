@@ -15,13 +15,7 @@ bool extractNumber(std::istream& in, double& value, std::string& taken);
 // The text that stood where a number was expected, for a message: `taken`
 // (what the extraction took), then what follows in `in` up to the next white
 // space or the end of the input. Cut after 32 bytes with "..." added when
-// longer (never inside a UTF-8 character); control characters are written as
-// \xNN. Clears the state of `in` and reads from it.
+// longer, as shownText shows it. Clears the state of `in` and reads from it.
 std::string textFound(std::istream& in, const std::string& taken);
-
-// Text from the input as a message shows it: cut after 32 bytes with "..."
-// added when longer (never inside a UTF-8 character), control characters as
-// \xNN. Only the first 33 bytes of `raw` matter.
-std::string textForMessage(std::string raw);
 
 }  // namespace intersections

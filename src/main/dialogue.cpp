@@ -12,21 +12,22 @@
 #include <ostream>
 #include <string>
 
+#include "common/byte_sizes.h"
+#include "common/memory_limit.h"
 #include "evaluation/intersections.h"
 #include "evaluation/line_count.h"
+#include "instance/limits.h"
 #include "instance/random_instance.h"
 #include "main/answer_text.h"
 #include "main/free_space.h"
 #include "main/input_error.h"
-#include "main/memory_limit.h"
 #include "main/misread_answer.h"
 
 namespace intersections {
 
 namespace {
 
-// 2n rows must fit in a signed 32-bit integer.
-constexpr std::int32_t largestN = std::numeric_limits<std::int32_t>::max() / 2;
+static_assert(largestEventCount == 1073741823, "the question for n names the largest n");
 
 struct Question {
   const char* prompt;
@@ -97,18 +98,14 @@ constexpr double programBytes = 4.0 * 1048576.0;
 int run(std::istream& in, LookaheadBuffer& lookahead, std::ostream& out, std::ostream& err,
         int terminal, bool standardInput) {
   const auto n = ask<std::int32_t>(
-      askN, [](std::int32_t value) { return value >= 1 && value <= largestN; }, in, out, err,
-      standardInput);
+      askN, [](std::int32_t value) { return value >= 1 && value <= largestEventCount; }, in, out,
+      err, standardInput);
   // At once, so that an n that cannot fit is not followed by three more questions.
   const double needed = instanceBytes(n) + programBytes;
   if (const auto limit = memoryLimit(); limit && needed > limit->bytes) {
-    // Rounded apart, the need up and what is left down, so that the first
-    // figure is always the larger.
-    const auto neededMB = static_cast<long long>(std::ceil(needed / 1048576.0));
-    const auto leftMB = static_cast<long long>(std::floor(limit->bytes / 1048576.0));
-    err << "intersections: n = " << n << " needs about " << neededMB
-        << " MB for its outcome matrix and the program, more than the " << leftMB << " MB "
-        << limit->source << '\n';
+    err << "intersections: n = " << n << " needs about " << megabytesUp(needed)
+        << " MB for its outcome matrix and the program, more than the "
+        << megabytesDown(limit->bytes) << " MB " << limit->source << '\n';
     return exitTooLarge;
   }
   warnOfMisreadAnswer(lookahead, askN.name, n, false, err);

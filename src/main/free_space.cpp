@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "common/byte_sizes.h"
 #include "evaluation/number_format.h"
 
 namespace intersections {
@@ -24,26 +25,6 @@ std::uint64_t saturatedProduct(std::uint64_t a, std::uint64_t b) {
 }
 
 std::uint64_t saturatedSum(std::uint64_t a, std::uint64_t b) { return a > most - b ? most : a + b; }
-
-// A size in bytes and, for people, in kB, MB, GB, ... with three digits.
-std::string describeBytes(std::uint64_t bytes) {
-  static const char* const units[] = {"kB", "MB", "GB", "TB", "PB", "EB"};
-  std::string text = std::to_string(bytes) + " bytes";
-  if (bytes < 1000) return text;
-  double scaled = static_cast<double>(bytes) / 1000.0;
-  std::size_t unit = 0;
-  while (scaled >= 999.5 && unit + 1 < std::size(units)) {
-    scaled /= 1000.0;
-    ++unit;
-  }
-  char shown[32];
-  std::snprintf(shown, sizeof shown, " (%.*f %s)",
-                scaled < 9.995   ? 2
-                : scaled < 99.95 ? 1
-                                 : 0,
-                scaled, units[unit]);
-  return text + shown;
-}
 
 // The bytes a file at `path` can grow to: what its file system has free, and
 // what the file holds now. Nothing when that cannot be known, or when `path`

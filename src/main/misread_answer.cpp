@@ -2,7 +2,7 @@
 
 #include <locale>
 
-#include "main/answer_text.h"
+#include "common/message_text.h"
 
 namespace intersections {
 
@@ -21,7 +21,7 @@ std::string wordAhead(LookaheadBuffer& input, std::size_t from) {
     if (std::isspace(c, std::locale::classic())) break;
     word += c;
   }
-  return textForMessage(std::move(word));
+  return shownText(word, longest - 1);
 }
 
 }  // namespace

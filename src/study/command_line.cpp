@@ -8,14 +8,14 @@
 #include <locale>
 #include <sstream>
 
-#include "study/whole_number.h"
-#include "union_bounds/decimal.h"
+#include "common/whole_number.h"
+#include "instance/limits.h"
+#include "reporting/decimal.h"
 
 namespace intersections {
 
 namespace {
 
-constexpr std::int64_t largestN = 1073741823;  // 2n outcomes fit in a signed 32-bit integer
 constexpr std::int64_t largestInt32 = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t largestSecond = std::numeric_limits<std::int64_t>::max();
 constexpr std::int64_t largestCount = 1000000000;
@@ -134,8 +134,9 @@ StudyOptions parseStudyCommandLine(const std::vector<std::string>& args) {
     throw StudyUsageError(std::string(names[operands.size()]) + ", is missing");
   if (operands.size() > 4) throw StudyUsageError("too many operands: \"" + operands[4] + "\"");
   StudyAnswers& answers = options.answers;
-  answers.n = static_cast<std::int32_t>(whole(
-      operands[0], 1, largestN, "N must be a whole number from 1 to " + std::to_string(largestN)));
+  answers.n = static_cast<std::int32_t>(
+      whole(operands[0], 1, largestEventCount,
+            "N must be a whole number from 1 to " + std::to_string(largestEventCount)));
   answers.density = static_cast<std::int32_t>(
       whole(operands[1], 1, largestInt32,
             "DENSITY must be a whole number from 1 to " + std::to_string(largestInt32) +

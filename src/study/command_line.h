@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "bounds/union_bounds.h"
+#include "bounds/order_bounds.h"
+#include "reporting/boolean_scope.h"
 #include "study/study_answers.h"
 
 namespace intersections {

@@ -3,15 +3,15 @@
 #include <limits>
 #include <stdexcept>
 
-#include "study/whole_number.h"
-#include "union_bounds/columns.h"
-#include "union_bounds/decimal.h"
+#include "common/whole_number.h"
+#include "instance/limits.h"
+#include "reporting/columns.h"
+#include "reporting/decimal.h"
 
 namespace intersections {
 
 namespace {
 
-constexpr std::int64_t largestN = 1073741823;
 constexpr std::int64_t largestInt32 = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t largestSecond = std::numeric_limits<std::int64_t>::max();
 // The fields before union-bounds' row.
@@ -81,7 +81,7 @@ InstanceRow parseInstancesRow(const std::string& line) {
                                 std::to_string(expected) + " of the header");
   }
   InstanceRow row;
-  row.n = static_cast<std::int32_t>(wholeField("n", fields[0], 1, largestN));
+  row.n = static_cast<std::int32_t>(wholeField("n", fields[0], 1, largestEventCount));
   wholeField("density", fields[1], 1, largestInt32);
   const mpq_class P = decimalField("P", fields[2]);
   if (P < 0 || P > 1) badField("P", fields[2]);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bounds/union_bounds.h"
+#include "bounds/order_bounds.h"
 #include "study/study_answers.h"
 
 namespace intersections {

@@ -4,11 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "bounds/gmp_memory.h"
+#include "reporting/gmp_memory.h"
 #include "study/run_study.h"
 
 int main(int argc, char** argv) {
   intersections::throwBadAllocWhenGmpRunsOut();
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return intersections::runBoundsStudy(args, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+  const int terminal = isatty(STDERR_FILENO) == 1 ? STDERR_FILENO : -1;
+  return intersections::runBoundsStudy(args, std::cout, std::cerr, terminal);
 }

@@ -1,7 +1,5 @@
 #include "study/run_study.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -19,16 +17,15 @@
 #include <stdexcept>
 #include <thread>
 
-#include "main/memory_limit.h"
+#include "common/byte_sizes.h"
+#include "common/memory_limit.h"
+#include "common/processors.h"
+#include "common/version.h"
+#include "reporting/boolean_note.h"
 #include "study/command_line.h"
-#include "study/progress.h"
 #include "study/study_instance.h"
+#include "study/study_progress.h"
 #include "study/summary.h"
-#include "union_bounds/boolean_note.h"
-
-#ifndef INTERSECTIONS_VERSION
-#define INTERSECTIONS_VERSION "unknown"
-#endif
 
 namespace intersections {
 
@@ -98,7 +95,7 @@ bool summarizeFiles(const std::vector<std::string>& files, StudySummary& summary
 // file, the messages and the summary do not depend on the number of threads.
 bool studyInstances(const StudyOptions& options, std::int64_t first, int jobs,
                     std::ostream* instances, StudySummary& summary, std::ostream& err,
-                    bool showProgress) {
+                    int terminal) {
   std::vector<std::int64_t> seconds;
   for (std::int64_t index = options.shard; index < options.count; index += options.shards)
     seconds.push_back(first + index);
@@ -132,7 +129,8 @@ bool studyInstances(const StudyOptions& options, std::int64_t first, int jobs,
   for (int j = 0; j < jobs && static_cast<std::size_t>(j) < seconds.size(); ++j)
     threads.emplace_back(work);
 
-  Progress progress(err, showProgress, seconds.size());
+  StatusLine status(terminal);
+  StudyProgress progress(status, seconds.size());
   bool wrongSide = false;
   try {
     for (std::size_t at = 0; at < seconds.size(); ++at) {
@@ -176,7 +174,7 @@ bool studyInstances(const StudyOptions& options, std::int64_t first, int jobs,
   return wrongSide;
 }
 
-int run(const StudyOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
+int run(const StudyOptions& options, std::ostream& out, std::ostream& err, int terminal) {
   StudySummary summary;
   bool wrongSide = false;
   if (options.summarize) {
@@ -204,15 +202,13 @@ int run(const StudyOptions& options, std::ostream& out, std::ostream& err, bool 
         instanceBytes(answers) + (scope.orders > 0 ? booleanBytes(answers.n, scope.orders) : 0);
     const double needed = perInstance * jobs;
     if (limit && needed > limit->bytes) {
-      const auto megabytes = [](double bytes) {
-        return std::to_string(std::llround(bytes / 1048576.0));
-      };
-      throw TooLarge("n = " + std::to_string(answers.n) + " needs about " + megabytes(perInstance) +
-                     " MB an instance" +
-                     (jobs > 1 ? ", " + megabytes(needed) + " MB for " + std::to_string(jobs) +
-                                     " at a time (--jobs)"
+      throw TooLarge("n = " + std::to_string(answers.n) + " needs about " +
+                     std::to_string(megabytesUp(perInstance)) + " MB an instance" +
+                     (jobs > 1 ? ", " + std::to_string(megabytesUp(needed)) + " MB for " +
+                                     std::to_string(jobs) + " at a time (--jobs)"
                                : std::string()) +
-                     ", more than the " + megabytes(limit->bytes) + " MB " + limit->source);
+                     ", more than the " + std::to_string(megabytesDown(limit->bytes)) + " MB " +
+                     limit->source);
     }
     // Once for the study, not for each instance.
     if (const std::string note = booleanNote(answers.n, orders, options.boolean, scope, share);
@@ -228,7 +224,7 @@ int run(const StudyOptions& options, std::ostream& out, std::ostream& err, bool 
     const std::int64_t first =
         options.first.value_or(static_cast<std::int64_t>(std::time(nullptr)));
     wrongSide = studyInstances(study, first, jobs, instances.is_open() ? &instances : nullptr,
-                               summary, err, showProgress);
+                               summary, err, terminal);
     if (instances.is_open()) {
       instances.close();
       if (!instances)
@@ -243,15 +239,8 @@ int run(const StudyOptions& options, std::ostream& out, std::ostream& err, bool 
 
 }  // namespace
 
-int availableProcessors() {
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  if (sched_getaffinity(0, sizeof set, &set) != 0) return 1;
-  return std::max(1, CPU_COUNT(&set));
-}
-
 int runBoundsStudy(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   bool showProgress) {
+                   int terminal) {
   try {
     const StudyOptions options = parseStudyCommandLine(args);
     if (options.help) {
@@ -259,10 +248,10 @@ int runBoundsStudy(const std::vector<std::string>& args, std::ostream& out, std:
       return studyDone;
     }
     if (options.version) {
-      out << "bounds-study (intersections) " << INTERSECTIONS_VERSION << '\n';
+      out << "bounds-study (intersections) " << versionText << '\n';
       return studyDone;
     }
-    return run(options, out, err, showProgress);
+    return run(options, out, err, terminal);
   } catch (const StudyUsageError& error) {
     err << "bounds-study: " << error.what() << "; try 'bounds-study --help'\n";
     return studyRefused;

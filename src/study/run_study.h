@@ -17,12 +17,10 @@ enum StudyStatus : int {
 
 // The whole program on the arguments after its name: studies the instances
 // (or reads instances files), writes the summary to `out`, and messages, one
-// line each, starting "bounds-study: ", to `err`. With `showProgress` a line
-// on `err` is kept up to date while instances are computed. Returns the exit status.
+// line each, starting "bounds-study: ", to `err`. `terminal` is the
+// descriptor of standard error when that is a terminal, where a status line
+// shows how far the instances have come; -1 for none. Returns the exit status.
 int runBoundsStudy(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   bool showProgress);
-
-// The processors this process may run on (sched_getaffinity), at least 1.
-int availableProcessors();
+                   int terminal = -1);
 
 }  // namespace intersections

@@ -4,11 +4,11 @@
 #include <cmath>
 
 #include "instance/random_instance.h"
-#include "study/instance_lines.h"
+#include "lines/instance_lines.h"
+#include "reporting/columns.h"
 #include "study/instances_csv.h"
 #include "study/seeded_draws.h"
 #include "study/summary.h"
-#include "union_bounds/columns.h"
 
 namespace intersections {
 
@@ -20,7 +20,7 @@ InstanceResult studyInstance(const StudyAnswers& answers, std::int64_t second,
       generatePackedColumns(answers.n, answers.density, [&draws] { return draws(); });
   const double weight = makeWeights(answers.n, answers.probability).front();
   const std::vector<OrderBounds> bounds =
-      unionBounds(observeLines(columns, weight, answers.m, request.booleanOrders), request);
+      boundsByOrder(observeLines(columns, weight, answers.m, linesNeeded(request)), request);
   const mpq_class probability = probabilityOfAtLeast(columns, weight, request.atLeast);
 
   InstanceResult result;

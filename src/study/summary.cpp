@@ -5,8 +5,8 @@
 #include <stdexcept>
 
 #include "bounds/bonferroni.h"
-#include "union_bounds/columns.h"
-#include "union_bounds/decimal.h"
+#include "reporting/columns.h"
+#include "reporting/decimal.h"
 
 namespace intersections {
 

@@ -2,39 +2,28 @@
 
 #include <algorithm>
 
-#include "bounds/units.h"
-#include "union_bounds/decimal.h"
-#include "union_bounds/shown_text.h"
+#include "common/message_text.h"
+#include "common/whole_number.h"
+#include "instance/limits.h"
+#include "lines/units.h"
+#include "reporting/decimal.h"
 
 namespace intersections {
 
 namespace {
 
-// The largest n whose 2n outcomes fit in a signed 32-bit integer, as for the
-// program that writes the files.
-constexpr std::int32_t largestN = 1073741823;
-
-// The value of `text` if it is digits alone, from 1 to `largest`. Leading
-// zeros are no part of the value; more than ten digits after them are always
-// too many.
+// The value of `text` if it is digits alone, from 1 to `largest`.
 std::optional<std::int32_t> parseWhole(const std::string& text, std::int32_t largest) {
-  const std::size_t first = std::min(text.find_first_not_of('0'), text.size());
-  const std::string digits = text.substr(first);
-  bool ok = !text.empty() && digits.size() <= 10;
-  std::int64_t value = 0;
-  for (const char c : digits) {
-    if (c < '0' || c > '9') ok = false;
-    if (ok) value = value * 10 + (c - '0');
-  }
-  if (!ok || value < 1 || value > largest) return std::nullopt;
-  return static_cast<std::int32_t>(value);
+  const auto value = parseWholeNumber(text, 1, largest);
+  if (!value) return std::nullopt;
+  return static_cast<std::int32_t>(*value);
 }
 
 std::int32_t parseN(const std::string& text) {
-  const std::optional<std::int32_t> n = parseWhole(text, largestN);
+  const std::optional<std::int32_t> n = parseWhole(text, largestEventCount);
   if (!n) {
-    throw UsageError("N must be a whole number from 1 to " + std::to_string(largestN) + ", not \"" +
-                     shownText(text) + "\"");
+    throw UsageError("N must be a whole number from 1 to " + std::to_string(largestEventCount) +
+                     ", not \"" + shownText(text) + "\"");
   }
   return *n;
 }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "bounds/boolean_bounds.h"
-#include "union_bounds/known_union.h"
+#include "reporting/boolean_scope.h"
+#include "reporting/known_union.h"
 
 namespace intersections {
 

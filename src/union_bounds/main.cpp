@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "bounds/gmp_memory.h"
+#include "reporting/gmp_memory.h"
 #include "union_bounds/run_union_bounds.h"
 
 int main(int argc, char** argv) {

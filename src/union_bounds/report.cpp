@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <ostream>
 
-#include "bounds/units.h"
-#include "union_bounds/columns.h"
-#include "union_bounds/decimal.h"
+#include "lines/units.h"
+#include "reporting/columns.h"
+#include "reporting/decimal.h"
 
 namespace intersections {
 

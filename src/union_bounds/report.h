@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "bounds/union_bounds.h"
-#include "union_bounds/known_union.h"
+#include "bounds/order_bounds.h"
+#include "reporting/known_union.h"
 
 namespace intersections {
 

@@ -9,19 +9,15 @@
 #include <new>
 #include <ostream>
 
-#include "bounds/cherry_bound.h"
-#include "bounds/union_bounds.h"
-#include "main/memory_limit.h"
-#include "union_bounds/boolean_note.h"
-#include "union_bounds/boolean_progress.h"
+#include "bounds/order_bounds.h"
+#include "common/memory_limit.h"
+#include "common/message_text.h"
+#include "common/version.h"
+#include "lines/prob_file.h"
+#include "reporting/boolean_note.h"
+#include "reporting/boolean_progress.h"
 #include "union_bounds/command_line.h"
-#include "union_bounds/prob_file.h"
 #include "union_bounds/report.h"
-#include "union_bounds/shown_text.h"
-
-#ifndef INTERSECTIONS_VERSION
-#define INTERSECTIONS_VERSION "unknown"
-#endif
 
 namespace intersections {
 
@@ -65,21 +61,16 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err, int 
     if (input.descriptor < 0)
       throw ProbFileError("cannot open " + name + ": " + std::strerror(errno));
   }
-  // The lines of orders 1 and 2 are checked against each other whatever the
-  // event; the union's own bounds read them too, and of order 3 the cherry
-  // tree's, unless the Boolean bounds keep that order in full.
-  const std::int32_t kept = std::max(2, scope.orders);
-  const bool pick = options.atLeast == 1 && kept == 2;
+  const BoundsRequest request{options.atLeast, scope.orders, {}};
   const ProbFile file =
-      readProbFile(input.descriptor, name, options.n, kept,
-                   pick ? LinePicker(cherryLinePlaces) : LinePicker(), options.halfWidth);
+      readProbFile(input.descriptor, name, options.n, linesNeeded(request), options.halfWidth);
   StatusLine status(terminal);
   BooleanProgressLine progress(status);
   std::vector<OrderBounds> rows;
   try {
-    rows = unionBounds(file.observations,
-                       {options.atLeast, scope.orders,
-                        [&progress](const BooleanProgress& report) { progress.update(report); }});
+    BoundsRequest reporting = request;
+    reporting.progress = [&progress](const BooleanProgress& report) { progress.update(report); };
+    rows = boundsByOrder(file.observations, reporting);
     progress.finish();
   } catch (const InconsistentPair& error) {
     // The pairs follow the n lines of order 1.
@@ -119,7 +110,7 @@ int runUnionBounds(const std::vector<std::string>& args, std::ostream& out, std:
       return flushed(out, err);
     }
     if (options.version) {
-      out << "union-bounds (intersections) " << INTERSECTIONS_VERSION << '\n';
+      out << "union-bounds (intersections) " << versionText << '\n';
       return flushed(out, err);
     }
     return run(options, out, err, terminal);

@@ -1,0 +1,133 @@
+#include "lines/instance_lines.h"
+
+#include <algorithm>
+#include <bit>
+#include <stdexcept>
+#include <string>
+
+#include "evaluation/line_format.h"
+#include "evaluation/set_walk.h"
+#include "lines/line_text.h"
+
+namespace intersections {
+
+namespace {
+
+using Word = PackedColumns::Word;
+
+// The sums of one order, added as the file reader adds its lines: the values
+// in 64 bits, handed over before 2^32 lines of up to 10^9 units could carry.
+struct OrderTally {
+  OrderSums sums;
+  std::uint64_t sum = 0, count = 0, zeros = 0, ones = 0;
+
+  void add(std::uint32_t value) {
+    sum += value;
+    zeros += value == 0;
+    ones += value == unitsPerOne;
+    if (++count == std::uint64_t{1} << 32) flush();
+  }
+  void flush() {
+    sums.addOneUnitLines(sum, count, zeros, ones);
+    sum = count = zeros = ones = 0;
+  }
+};
+
+// Where the lines of one order go, as the file reader keeps them.
+struct OrderKeeper {
+  IntervalList* all = nullptr;                         // every line, for an order kept in full
+  const std::vector<std::uint64_t>* places = nullptr;  // else the places picked, if any
+  IntervalList* picked = nullptr;
+  std::size_t nextPick = 0;
+  std::uint64_t place = 0;  // of the next line within the order
+
+  void add(std::uint32_t value) {
+    if (all != nullptr) {
+      all->pushValue(value);
+    } else if (places != nullptr && nextPick < places->size() && (*places)[nextPick] == place) {
+      picked->pushValue(value);
+      ++nextPick;
+    }
+    ++place;
+  }
+};
+
+}  // namespace
+
+std::vector<std::uint32_t> lineUnitsByRowCount(double weight, std::size_t rows) {
+  const LineTable table = equalWeightLines(weight, rows);
+  std::vector<std::uint32_t> units;
+  units.reserve(rows + 1);
+  for (std::size_t k = 0; k <= rows; ++k) {
+    const std::int64_t value =
+        table.length(k) == probabilityLineLength ? probabilityLineValue(table.line(k)) : -1;
+    if (value < 0) {
+      throw std::invalid_argument("a line reads \"" +
+                                  std::string(table.line(k), table.length(k) - lineEndLength) +
+                                  "\", not a probability");
+    }
+    units.push_back(static_cast<std::uint32_t>(value));
+  }
+  return units;
+}
+
+Observations observeLines(const PackedColumns& columns, double weight, std::int32_t m,
+                          const LineSelection& keep) {
+  if (m < 1) throw std::invalid_argument("observeLines: m must be at least 1");
+  const std::vector<std::uint32_t> units = lineUnitsByRowCount(weight, columns.rows);
+  Observations seen;
+  seen.n = static_cast<std::int32_t>(columns.events);
+  const auto kept = static_cast<std::size_t>(std::max(keep.keepOrders, 0));
+  OrderTally tally;
+  OrderKeeper keeper;
+  SetWalk walk(columns, m);
+  while (walk.next()) {
+    const std::size_t size = walk.size();
+    if (size > seen.orders.size() + 1) {
+      // The first set of the next order: the one before is complete.
+      tally.flush();
+      seen.orders.push_back(std::move(tally.sums));
+      tally = OrderTally{};
+      keeper = OrderKeeper{};
+      if (size == kept + 1 && kept >= 1 && keep.pick) {
+        seen.pickedPlaces = keep.pick(seen);
+        keeper.places = &seen.pickedPlaces;
+        keeper.picked = &seen.picked;
+      }
+    }
+    if (size <= kept && seen.lines.size() < size) keeper.all = &seen.lines.emplace_back();
+    for (std::int32_t last = walk.first(); last <= seen.n; ++last) {
+      const std::uint32_t value = units[walk.rowsWith(last)];
+      tally.add(value);
+      keeper.add(value);
+    }
+  }
+  if (seen.n >= 1) {
+    tally.flush();
+    seen.orders.push_back(std::move(tally.sums));
+  }
+  return seen;
+}
+
+mpq_class probabilityOfAtLeast(const PackedColumns& columns, double weight, std::int32_t atLeast) {
+  std::vector<std::int32_t> ones(columns.rows, 0);
+  for (std::size_t e = 1; e <= columns.events; ++e) {
+    const Word* column = columns.column(static_cast<std::int32_t>(e));
+    for (std::size_t w = 0; w < columns.words; ++w) {
+      for (Word word = column[w]; word != 0; word &= word - 1) {
+        ++ones[w * PackedColumns::wordBits + static_cast<std::size_t>(std::countr_zero(word))];
+      }
+    }
+  }
+  const auto rows =
+      std::count_if(ones.begin(), ones.end(), [&](std::int32_t count) { return count >= atLeast; });
+  // Weights that add up to a little more than 1 are no probability space; the
+  // same weights divided by their sum are one. Its lines differ from the
+  // instance's by less than 10^-15, far inside the rounding interval of every
+  // line, so every bound holds for that space, whose event has this probability.
+  const mpq_class total = mpq_class(weight) * static_cast<long>(columns.rows);
+  const mpq_class probability = mpq_class(weight) * static_cast<long>(rows);
+  return total > 1 ? mpq_class(probability / total) : probability;
+}
+
+}  // namespace intersections
