@@ -124,15 +124,15 @@ void benchReading(int runs, std::int32_t density) {
     const ProbFile file = readProbFile(descriptor, "prob.txt", n, linesNeeded({}));
     const Observations& seen = file.observations;
     const auto katStart = std::chrono::steady_clock::now();
-    kat = kuaiAlajajiTakahara(seen.lines[0], seen.lines[1]);
+    kat = kuaiAlajajiTakahara({seen.lines[0], seen.lines[1]});
     katTimes.push_back(seconds(katStart));
     const auto cherryStart = std::chrono::steady_clock::now();
-    cherry = cherryBound(seen.lines[0], seen.lines[1], keptTripleLines(seen)).value;
+    cherry = cherryBound({seen.lines[0], seen.lines[1]}, keptTripleLines(seen)).value;
     cherryTimes.push_back(seconds(cherryStart));
     with.push_back(seconds(start));
     picked = seen.picked.size();
-    hunter = hunterWorsley(seen.lines[0], seen.lines[1]);
-    caen = deCaen(seen.lines[0], seen.lines[1]);
+    hunter = hunterWorsley({seen.lines[0], seen.lines[1]});
+    caen = deCaen({seen.lines[0], seen.lines[1]});
   }
   close(descriptor);
   const double a = median(without), b = median(with);

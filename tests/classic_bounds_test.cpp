@@ -96,10 +96,10 @@ TEST(KuaiAlajajiTakahara, MatchesItsClosedFormAndLiesBetweenDeCaenAndTheUnion) {
       expected +=
           theta * a * a / (beta + (1 - theta) * a) + (1 - theta) * a * a / (beta - theta * a);
     }
-    const mpq_class kat = kuaiAlajajiTakahara(lines.singles, lines.pairs);
+    const mpq_class kat = kuaiAlajajiTakahara({lines.singles, lines.pairs});
     SCOPED_TRACE("trial " + std::to_string(trial));
     EXPECT_EQ(kat, expected);
-    EXPECT_GE(kat, deCaen(lines.singles, lines.pairs));
+    EXPECT_GE(kat, deCaen({lines.singles, lines.pairs}));
     EXPECT_LE(kat, units(space.unionOf()));
   }
 }
@@ -126,11 +126,11 @@ TEST(KuaiAlajajiTakahara, OverABoxIsItsValueAtTheLowSinglesAndHighPairs) {
       box.pairs.push(w);
       corner.pairs.push({w.high, w.high});
     }
-    const mpq_class kat = kuaiAlajajiTakahara(box.singles, box.pairs);
+    const mpq_class kat = kuaiAlajajiTakahara({box.singles, box.pairs});
     SCOPED_TRACE("trial " + std::to_string(trial));
-    EXPECT_EQ(kat, kuaiAlajajiTakahara(corner.singles, corner.pairs));
-    EXPECT_LE(kat, kuaiAlajajiTakahara(exact.singles, exact.pairs));
-    EXPECT_GE(kat, deCaen(box.singles, box.pairs));
+    EXPECT_EQ(kat, kuaiAlajajiTakahara({corner.singles, corner.pairs}));
+    EXPECT_LE(kat, kuaiAlajajiTakahara({exact.singles, exact.pairs}));
+    EXPECT_GE(kat, deCaen({box.singles, box.pairs}));
   }
 }
 
@@ -152,7 +152,7 @@ TEST(CherryTree, ReadsEachEventWithTwoOfItsHeaviestPartners) {
   IntervalList singles, pairs;
   for (int i = 0; i < 5; ++i) singles.push({100, 100});
   for (const std::uint32_t b : {9, 8, 1, 2, 7, 3, 4, 6, 5, 0}) pairs.push({b, b + 2});
-  EXPECT_EQ(cherryTriples(singles, pairs, 2),
+  EXPECT_EQ(cherryTriples({singles, pairs}, 2),
             (std::vector<Triple>{{0, 1, 2}, {1, 2, 3}, {1, 2, 4}}));
 }
 
@@ -189,12 +189,12 @@ TEST(CherryTree, IsAValidTCherryTreeBoundNeverAboveHunterWorsley) {
     const Lines lines = exactLines(space);
     // Every triple as a candidate, or two partners each.
     const std::size_t partners = trial % 2 == 0 ? space.n : 2;
-    const std::vector<Triple> kept = cherryTriples(lines.singles, lines.pairs, partners);
+    const std::vector<Triple> kept = cherryTriples({lines.singles, lines.pairs}, partners);
     const TripleLine line = [&](const Triple& t) {
       EXPECT_TRUE(std::binary_search(kept.begin(), kept.end(), t)) << "a line not kept";
       return UnitInterval{space.triple(t), space.triple(t)};
     };
-    const CherryBound bound = cherryBound(lines.singles, lines.pairs, line, partners);
+    const CherryBound bound = cherryBound({lines.singles, lines.pairs}, line, partners);
     SCOPED_TRACE("trial " + std::to_string(trial) + ", n = " + std::to_string(space.n));
     const mpq_class tree = cherryTreeValue(space, bound);
     // With every triple kept the bound is the tree's value; with fewer, a
@@ -205,7 +205,7 @@ TEST(CherryTree, IsAValidTCherryTreeBoundNeverAboveHunterWorsley) {
       EXPECT_GE(bound.value, tree);
     }
     EXPECT_GE(tree, units(space.unionOf()));
-    EXPECT_LE(bound.value, hunterWorsley(lines.singles, lines.pairs));
+    EXPECT_LE(bound.value, hunterWorsley({lines.singles, lines.pairs}));
     // Three events: the tree is the triangle, and the bound inclusion-exclusion.
     if (space.n == 3) {
       EXPECT_EQ(bound.value, units(space.unionOf()));
@@ -224,11 +224,11 @@ TEST(CherryTree, TakesTheWorstEndOfEachLine) {
   IntervalList singles, pairs;
   for (const std::uint32_t a : {40, 30, 50}) singles.push(around(a));
   for (const std::uint32_t b : {20, 30, 15}) pairs.push(around(b));  // {0,1}, {0,2}, {1,2}
-  const CherryBound bound = cherryBound(singles, pairs, [&](const Triple&) { return around(10); });
+  const CherryBound bound = cherryBound({singles, pairs}, [&](const Triple&) { return around(10); });
   EXPECT_EQ(bound.value, units(720000000));
   EXPECT_EQ(bound.first, (std::array<std::uint32_t, 2>{0, 2}));
   // A cherry that may be as large as 0.4 gains only the larger low(b), 0.19.
-  const CherryBound wide = cherryBound(singles, pairs, [](const Triple&) {
+  const CherryBound wide = cherryBound({singles, pairs}, [](const Triple&) {
     return UnitInterval{0, 400000000};
   });
   EXPECT_EQ(wide.value, units(750000000));
@@ -242,7 +242,7 @@ TEST(CherryTree, OffersBothNewEdgesOfEachStep) {
   for (int i = 0; i < 4; ++i) singles.push({500000000, 500000000});
   for (const std::uint32_t b : {40, 30, 0, 30, 20, 20}) pairs.push({b * 10000000, b * 10000000});
   const CherryBound bound =
-      cherryBound(singles, pairs, [](const Triple&) { return UnitInterval{}; });
+      cherryBound({singles, pairs}, [](const Triple&) { return UnitInterval{}; });
   EXPECT_EQ(bound.value, units(600000000));
   ASSERT_EQ(bound.steps.size(), 2u);
   EXPECT_EQ(bound.steps[1].event, 3u);

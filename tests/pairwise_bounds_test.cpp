@@ -66,7 +66,7 @@ TEST(HunterWorsley, SubtractsTheHeaviestSpanningTree) {
       pairs.push({low, low + static_cast<std::uint32_t>(random() % 3)});
     }
     const mpz_class expected = highs - static_cast<unsigned long>(heaviestTree(n, pairs));
-    EXPECT_EQ(hunterWorsley(singles, pairs), probabilityOfUnits(expected));
+    EXPECT_EQ(hunterWorsley({singles, pairs}), probabilityOfUnits(expected));
   }
 }
 

@@ -892,7 +892,7 @@ TEST(PairConsistency, AgreesWithASearchOverTheTrueValues) {
           singles.push(interval(b));
           pairs.push(interval(ab));
           const bool expected = fits(interval(a), interval(b), interval(ab));
-          const auto conflict = firstInconsistentPair(singles, pairs);
+          const auto conflict = firstInconsistentPair({singles, pairs});
           EXPECT_EQ(!conflict, expected) << a << " " << b << " " << ab << (exact ? " exact" : "");
           refused += !expected;
           ++checked;
@@ -909,7 +909,7 @@ TEST(PairConsistency, AgreesWithASearchOverTheTrueValues) {
   for (const std::uint32_t a : {half, one - 2, half, one - 2}) singles.pushValue(a);
   for (const std::uint32_t ab : {half - 2, half - 2, half - 2, half - 2, one - 9, half - 2})
     pairs.pushValue(ab);
-  const auto conflict = firstInconsistentPair(singles, pairs);
+  const auto conflict = firstInconsistentPair({singles, pairs});
   ASSERT_TRUE(conflict.has_value());
   EXPECT_EQ(conflict->first, 1u);
   EXPECT_EQ(conflict->second, 3u);

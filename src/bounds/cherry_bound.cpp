@@ -49,26 +49,20 @@ std::uint64_t choose3(std::uint64_t m) {
   return a * b * c;
 }
 
-struct PairLows {
-  const IntervalList& pairs;
-  std::size_t n;
-  std::int64_t operator()(std::uint32_t i, std::uint32_t j) const {
-    return pairs.low(i < j ? pairIndex(n, i, j) : pairIndex(n, j, i));
-  }
-};
-
-void checkSizes(std::size_t n, const IntervalList& pairs) {
+void checkEvents(std::size_t n) {
   if (n < 3) throw std::invalid_argument("cherry tree: needs at least 3 events");
-  if (pairs.size() != n * (n - 1) / 2) {
-    throw std::invalid_argument("cherry tree: " + std::to_string(pairs.size()) + " pairs for " +
-                                std::to_string(n) + " events");
-  }
+}
+
+// The low end of the pair of i != j, as a signed number for the gains.
+std::int64_t low(const PairTable& table, std::uint32_t i, std::uint32_t j) {
+  return table.pair(i, j).low;
 }
 
 // partnersOf[e]: the `partners` events j != e with the largest low(b_ej),
 // the first on a tie.
-std::vector<std::vector<std::uint32_t>> heaviestPartners(std::size_t n, const PairLows& low,
+std::vector<std::vector<std::uint32_t>> heaviestPartners(const PairTable& table,
                                                          std::size_t partners) {
+  const std::size_t n = table.events();
   const std::size_t kept = std::min(partners, n - 1);
   std::vector<std::vector<std::uint32_t>> partnersOf(n);
   std::vector<std::uint32_t> others;
@@ -78,7 +72,7 @@ std::vector<std::vector<std::uint32_t>> heaviestPartners(std::size_t n, const Pa
       if (j != e) others.push_back(j);
     }
     auto heavier = [&](std::uint32_t i, std::uint32_t j) {
-      const std::int64_t bi = low(e, i), bj = low(e, j);
+      const std::int64_t bi = low(table, e, i), bj = low(table, e, j);
       return bi != bj ? bi > bj : i < j;
     };
     std::partial_sort(others.begin(), others.begin() + static_cast<std::ptrdiff_t>(kept),
@@ -103,12 +97,11 @@ Triple sortedTriple(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
   return t;
 }
 
-std::vector<Triple> cherryTriples(const IntervalList& singles, const IntervalList& pairs,
-                                  std::size_t partners) {
-  const std::size_t n = singles.size();
-  checkSizes(n, pairs);
+std::vector<Triple> cherryTriples(const PairTable& table, std::size_t partners) {
+  const std::size_t n = table.events();
+  checkEvents(n);
   std::vector<Triple> triples;
-  const auto partnersOf = heaviestPartners(n, {pairs, n}, partners);
+  const auto partnersOf = heaviestPartners(table, partners);
   for (std::uint32_t e = 0; e < n; ++e) {
     const std::vector<std::uint32_t>& near = partnersOf[e];
     for (std::size_t i = 0; i < near.size(); ++i) {
@@ -128,7 +121,7 @@ std::vector<std::uint64_t> cherryLinePlaces(const Observations& seen) {
   const auto n = static_cast<std::size_t>(seen.n);
   // No file holds order 3 of so many events that its places pass 64 bits.
   if (n < 3 || linesOfOrder(seen.n, 3) == std::numeric_limits<std::uint64_t>::max()) return places;
-  for (const Triple& t : cherryTriples(seen.lines[0], seen.lines[1])) {
+  for (const Triple& t : cherryTriples({seen.lines[0], seen.lines[1]})) {
     places.push_back(tripleIndex(n, t));
   }
   return places;
@@ -150,14 +143,12 @@ TripleLine keptTripleLines(const Observations& seen) {
   };
 }
 
-CherryBound cherryBound(const IntervalList& singles, const IntervalList& pairs,
-                        const TripleLine& line, std::size_t partners) {
-  const std::size_t n = singles.size();
-  checkSizes(n, pairs);
-  const PairLows low{pairs, n};
+CherryBound cherryBound(const PairTable& table, const TripleLine& line, std::size_t partners) {
+  const std::size_t n = table.events();
+  checkEvents(n);
   // near[e * n + j]: j is one of e's heaviest partners.
   std::vector<bool> near(n * n, false);
-  const auto partnersOf = heaviestPartners(n, low, partners);
+  const auto partnersOf = heaviestPartners(table, partners);
   for (std::size_t e = 0; e < n; ++e) {
     for (const std::uint32_t j : partnersOf[e]) near[e * n + j] = true;
   }
@@ -169,7 +160,7 @@ CherryBound cherryBound(const IntervalList& singles, const IntervalList& pairs,
   };
   // The lower end of g_e for e joining the edge {x, y}, in units.
   auto gain = [&](std::uint32_t e, std::uint32_t x, std::uint32_t y) {
-    const std::int64_t bx = low(x, e), by = low(y, e);
+    const std::int64_t bx = low(table, x, e), by = low(table, y, e);
     std::int64_t g = std::max(bx, by);
     if (isCandidate(e, x, y))
       g = std::max<std::int64_t>(g, bx + by - line(sortedTriple(e, x, y)).high);
@@ -180,8 +171,8 @@ CherryBound cherryBound(const IntervalList& singles, const IntervalList& pairs,
   std::int64_t heaviest = -1;
   for (std::uint32_t i = 0; i < n; ++i) {
     for (std::uint32_t j = i + 1; j < n; ++j) {
-      if (low(i, j) > heaviest) {
-        heaviest = low(i, j);
+      if (low(table, i, j) > heaviest) {
+        heaviest = low(table, i, j);
         result.first = {i, j};
       }
     }
@@ -204,7 +195,7 @@ CherryBound cherryBound(const IntervalList& singles, const IntervalList& pairs,
   offer(result.first[0], result.first[1]);
 
   mpz_class bound;
-  for (std::size_t i = 0; i < n; ++i) bound += static_cast<unsigned long>(singles.high(i));
+  for (std::size_t i = 0; i < n; ++i) bound += static_cast<unsigned long>(table.single(i).high);
   std::uint64_t gained = static_cast<std::uint64_t>(heaviest);
   for (std::size_t added = 2; added < n; ++added) {
     std::uint32_t next = 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lines/observations.h"
+#include "bounds/pair_table.h"
 #include "lines/units.h"
 
 namespace intersections {
@@ -30,8 +31,8 @@ inline constexpr std::size_t cherryPartners = 12;
 // for each event e, the triples of e and two of its `partners` partners j
 // with the largest low(b_ej) (the first in a run's order on a tie). From
 // orders 1 and 2 alone, so that a reader can keep just these lines of order
-// 3: at most n C(partners, 2) of them. Needs n(n - 1)/2 pairs for n singles.
-std::vector<Triple> cherryTriples(const IntervalList& singles, const IntervalList& pairs,
+// 3: at most n C(partners, 2) of them.
+std::vector<Triple> cherryTriples(const PairTable& table,
                                   std::size_t partners = cherryPartners);
 
 // Their places among the lines of order 3 of `seen`, which holds the lines of
@@ -64,9 +65,9 @@ TripleLine keptTripleLines(const Observations& seen);
 // greedily: the tree starts from a pair with the largest low(b_ij) and at
 // each step adds the event and the edge that lower the bound most. Never
 // above hunterWorsley. `line` gives the interval of each triple of
-// cherryTriples(singles, pairs, partners), and is asked for no other. Needs
-// n >= 3; throws std::invalid_argument for wrong sizes.
-CherryBound cherryBound(const IntervalList& singles, const IntervalList& pairs,
+// cherryTriples(table, partners), and is asked for no other. Needs
+// n >= 3; throws std::invalid_argument for fewer events.
+CherryBound cherryBound(const PairTable& table,
                         const TripleLine& line, std::size_t partners = cherryPartners);
 
 }  // namespace intersections

@@ -50,9 +50,10 @@ std::vector<OrderBounds> boundsByOrder(const Observations& seen, const BoundsReq
   const std::int32_t r = request.atLeast;
   if (r < 1 || r > n) throw std::invalid_argument("boundsByOrder: atLeast must be from 1 to n");
   // Before any bound: a pair that does not fit its singles is named.
+  std::optional<PairTable> table;
   if (seen.orders.size() >= 2 && seen.lines.size() >= 2) {
-    if (const auto conflict = firstInconsistentPair(seen.lines[0], seen.lines[1]))
-      throw InconsistentPair(*conflict);
+    table.emplace(seen.lines[0], seen.lines[1]);
+    if (const auto conflict = firstInconsistentPair(*table)) throw InconsistentPair(*conflict);
   }
   std::vector<MomentInterval> moments;
   for (const OrderSums& sums : seen.orders) {
@@ -63,15 +64,12 @@ std::vector<OrderBounds> boundsByOrder(const Observations& seen, const BoundsReq
 
   std::optional<mpq_class> hunterWorsleyBound, deCaenBound, katBound, cherryBound;
   if (r == 1 && seen.orders.size() >= 2) {
-    if (seen.lines.size() < 2)
-      throw std::invalid_argument("boundsByOrder: the pairs were not kept");
-    hunterWorsleyBound = hunterWorsley(seen.lines[0], seen.lines[1]);
-    deCaenBound = deCaen(seen.lines[0], seen.lines[1]);
-    katBound = kuaiAlajajiTakahara(seen.lines[0], seen.lines[1]);
-    if (seen.orders.size() >= 3) {
-      cherryBound =
-          intersections::cherryBound(seen.lines[0], seen.lines[1], keptTripleLines(seen)).value;
-    }
+    if (!table) throw std::invalid_argument("boundsByOrder: the pairs were not kept");
+    hunterWorsleyBound = hunterWorsley(*table);
+    deCaenBound = deCaen(*table);
+    katBound = kuaiAlajajiTakahara(*table);
+    if (seen.orders.size() >= 3)
+      cherryBound = intersections::cherryBound(*table, keptTripleLines(seen)).value;
     // Each is a bound for every space the values fit, as the sharp ones are:
     // if a lower one passes an upper one, no space fits.
     const UnionInterval& last = sharp.back();

@@ -1,8 +1,6 @@
 #include "bounds/pair_consistency.h"
 
 #include <cstdint>
-#include <stdexcept>
-#include <string>
 
 namespace intersections {
 
@@ -15,13 +13,10 @@ namespace intersections {
 // b_ij at its low end and each single at the larger of its low end and b_ij,
 // which the first two conditions allow: the union is then the larger single
 // or b_ij itself, at most 1.
-std::optional<PairConflict> firstInconsistentPair(const IntervalList& singles,
-                                                  const IntervalList& pairs) {
-  const std::size_t n = singles.size();
-  if (pairs.size() != n * (n - 1) / 2) {
-    throw std::invalid_argument("pair consistency: " + std::to_string(pairs.size()) +
-                                " pairs for " + std::to_string(n) + " events");
-  }
+std::optional<PairConflict> firstInconsistentPair(const PairTable& table) {
+  const std::size_t n = table.events();
+  const IntervalList& singles = table.singles();
+  const IntervalList& pairs = table.pairs();
   std::size_t pair = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const UnitInterval ai = singles[i];

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "lines/units.h"
+#include "bounds/pair_table.h"
 
 namespace intersections {
 
@@ -23,10 +23,7 @@ struct PairConflict {
 };
 
 // The first pair, in the order of the lines, that fits no probabilities, or
-// nothing when every pair fits; `pairs` in the order of a run's lines. Exact,
-// in units, one pass over the pairs. Throws std::invalid_argument when there
-// are not n(n - 1)/2 pairs for n singles.
-std::optional<PairConflict> firstInconsistentPair(const IntervalList& singles,
-                                                  const IntervalList& pairs);
+// nothing when every pair fits. Exact, in units, one pass over the pairs.
+std::optional<PairConflict> firstInconsistentPair(const PairTable& table);
 
 }  // namespace intersections

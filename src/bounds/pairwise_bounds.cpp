@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <stdexcept>
-#include <string>
 #include <vector>
 
 #include "lines/observations.h"
@@ -12,19 +10,12 @@ namespace intersections {
 
 namespace {
 
-void checkSizes(std::size_t n, const IntervalList& pairs) {
-  if (pairs.size() != n * (n - 1) / 2) {
-    throw std::invalid_argument("pairwise bounds: " + std::to_string(pairs.size()) + " pairs for " +
-                                std::to_string(n) + " events");
-  }
-}
-
 // For each i, high(a_i) + sum_{j != i} high(b_ij), from one pass over the pairs.
-std::vector<std::uint64_t> highBetas(const IntervalList& singles, const IntervalList& pairs) {
-  const std::size_t n = singles.size();
-  checkSizes(n, pairs);
+std::vector<std::uint64_t> highBetas(const PairTable& table) {
+  const std::size_t n = table.events();
+  const IntervalList& pairs = table.pairs();
   std::vector<std::uint64_t> betas(n);
-  for (std::size_t i = 0; i < n; ++i) betas[i] = singles.high(i);
+  for (std::size_t i = 0; i < n; ++i) betas[i] = table.single(i).high;
   std::size_t at = 0;
   for (std::size_t i = 0; i < n; ++i) {
     for (std::size_t j = i + 1; j < n; ++j, ++at) {
@@ -40,11 +31,10 @@ mpz_class whole(std::uint64_t value) { return mpz_class(static_cast<unsigned lon
 
 }  // namespace
 
-mpq_class hunterWorsley(const IntervalList& singles, const IntervalList& pairs) {
-  const std::size_t n = singles.size();
-  checkSizes(n, pairs);
+mpq_class hunterWorsley(const PairTable& table) {
+  const std::size_t n = table.events();
   mpz_class bound;
-  for (std::size_t i = 0; i < n; ++i) bound += static_cast<unsigned long>(singles.high(i));
+  for (std::size_t i = 0; i < n; ++i) bound += static_cast<unsigned long>(table.single(i).high);
   // Prim's algorithm on the dense graph: best[v] is the heaviest edge from v
   // into the tree grown so far.
   std::vector<bool> inTree(n, false);
@@ -59,18 +49,18 @@ mpq_class hunterWorsley(const IntervalList& singles, const IntervalList& pairs) 
     if (added > 0) tree += best[next];
     for (std::size_t v = 0; v < n; ++v) {
       if (inTree[v]) continue;
-      const std::uint32_t b = pairs.low(next < v ? pairIndex(n, next, v) : pairIndex(n, v, next));
+      const std::uint32_t b = table.pair(next, v).low;
       best[v] = std::max<std::uint64_t>(best[v], b);
     }
   }
   return probabilityOfUnits(bound - static_cast<unsigned long>(tree));
 }
 
-mpq_class deCaen(const IntervalList& singles, const IntervalList& pairs) {
-  const std::vector<std::uint64_t> denominators = highBetas(singles, pairs);
+mpq_class deCaen(const PairTable& table) {
+  const std::vector<std::uint64_t> denominators = highBetas(table);
   mpq_class bound;
-  for (std::size_t i = 0; i < singles.size(); ++i) {
-    const std::uint64_t a = singles.low(i);
+  for (std::size_t i = 0; i < table.events(); ++i) {
+    const std::uint64_t a = table.single(i).low;
     if (a == 0) continue;
     // In units: a^2 / denominator units, that is a^2 / (denominator * 10^9).
     mpq_class term(whole(a) * whole(a), whole(denominators[i]) * unitsPerOne);
@@ -93,14 +83,14 @@ mpq_class deCaen(const IntervalList& singles, const IntervalList& pairs) {
 // one corner of the box, every a_i low and every b_ij high, makes every term
 // as small as it gets at once: the sum there is at most the sum at the true
 // values, which is at most the union.
-mpq_class kuaiAlajajiTakahara(const IntervalList& singles, const IntervalList& pairs) {
-  const std::vector<std::uint64_t> betas = highBetas(singles, pairs);
+mpq_class kuaiAlajajiTakahara(const PairTable& table) {
+  const std::vector<std::uint64_t> betas = highBetas(table);
   mpq_class bound;
-  for (std::size_t i = 0; i < singles.size(); ++i) {
-    const std::uint64_t a = singles.low(i);
+  for (std::size_t i = 0; i < table.events(); ++i) {
+    const std::uint64_t a = table.single(i).low;
     if (a == 0) continue;
     // betas[i] holds high(a_i); s is the rest.
-    const std::uint64_t s = betas[i] - singles.high(i);
+    const std::uint64_t s = betas[i] - table.single(i).high;
     const std::uint64_t t = 1 + s / a;
     // In units: (2ta - s) / (t (t + 1)); 2ta <= 2(a + s) stays far below 2^64.
     mpq_class term(whole(2 * t * a - s), whole(t) * whole(t + 1) * unitsPerOne);
