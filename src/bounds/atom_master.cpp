@@ -8,27 +8,18 @@
 
 namespace intersections {
 
-namespace {
-
-// The first phase works in probabilities, the second in units of 10^-9. The
-// tolerances lie far below the rounding intervals of the lines, and only
-// decide how tight the proved bound is. In the second phase values reach
-// 10^9 units, so a primal tolerance much below 10^-7 units is beneath the
-// solver's accuracy: measured, it leaves solutions that CLP reports
-// optimal only before unscaling.
-constexpr double firstPhasePrimalTolerance = 1e-11;
-constexpr double secondPhasePrimalTolerance = 1e-7;
-constexpr double dualTolerance = 1e-11;
-
-}  // namespace
-
-AtomMaster::AtomMaster(const std::vector<AtomRow>& rows, std::int32_t order, std::size_t rowCount)
-    : order_(order), rows_(rows), rowCount_(rowCount), modelRow_(rows.size(), -1) {
+AtomMaster::AtomMaster(const std::vector<AtomRow>& rows, std::int32_t order, std::size_t rowCount,
+                       const BooleanTuning& tuning)
+    : order_(order),
+      secondPhasePrimalTolerance_(tuning.secondPhasePrimalTolerance),
+      rows_(rows),
+      rowCount_(rowCount),
+      modelRow_(rows.size(), -1) {
   rowOf_.reserve(rows.size() * 2);
   for (std::size_t r = 0; r < rows.size(); ++r) rowOf_.emplace(rows[r].events, static_cast<int>(r));
   model_.setLogLevel(0);
-  model_.setPrimalTolerance(firstPhasePrimalTolerance);
-  model_.setDualTolerance(dualTolerance);
+  model_.setPrimalTolerance(tuning.firstPhasePrimalTolerance);
+  model_.setDualTolerance(tuning.dualTolerance);
   // Full steepest-edge pricing: on these degenerate problems it takes far
   // fewer pivots than the default's switch to devex (measured: about half
   // the time at 12 events and order 4).
@@ -189,7 +180,7 @@ void AtomMaster::recentre() {
   const std::vector<long double> activity = activityOf(x);
   scale_ = unitsPerOne;
   capped_ = false;
-  model_.setPrimalTolerance(secondPhasePrimalTolerance);
+  model_.setPrimalTolerance(secondPhasePrimalTolerance_);
   for (std::size_t r = 0; r < rowCount_; ++r) {
     if (modelRow_[r] < 0) continue;
     model_.setRowLower(modelRow_[r], static_cast<double>(rows_[r].low - activity[r] * scale_));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bounds/atom_certificate.h"
+#include "bounds/boolean_tuning.h"
 
 namespace intersections {
 
@@ -30,7 +31,8 @@ class AtomMaster {
  public:
   // `rows` (row 0 the total, then the rows by order) must outlive the
   // master; the first `rowCount` of them, of at most `order` events, are in play.
-  AtomMaster(const std::vector<AtomRow>& rows, std::int32_t order, std::size_t rowCount);
+  AtomMaster(const std::vector<AtomRow>& rows, std::int32_t order, std::size_t rowCount,
+             const BooleanTuning& tuning = {});
   // Brings the rows of the next orders into play (the first `rowCount`).
   void raiseOrder(std::int32_t order, std::size_t rowCount);
 
@@ -68,6 +70,7 @@ class AtomMaster {
   std::vector<long double> activityOf(const std::vector<long double>& x) const;
 
   std::int32_t order_;
+  double secondPhasePrimalTolerance_;
   const std::vector<AtomRow>& rows_;
   std::size_t rowCount_;
   std::unordered_map<EventSet, int> rowOf_;

@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "lines/observations.h"
 #include "bounds/pair_table.h"
+#include "lines/observations.h"
 #include "lines/units.h"
 
 namespace intersections {
@@ -32,8 +32,7 @@ inline constexpr std::size_t cherryPartners = 12;
 // with the largest low(b_ej) (the first in a run's order on a tie). From
 // orders 1 and 2 alone, so that a reader can keep just these lines of order
 // 3: at most n C(partners, 2) of them.
-std::vector<Triple> cherryTriples(const PairTable& table,
-                                  std::size_t partners = cherryPartners);
+std::vector<Triple> cherryTriples(const PairTable& table, std::size_t partners = cherryPartners);
 
 // Their places among the lines of order 3 of `seen`, which holds the lines of
 // orders 1 and 2, ascending.
@@ -67,7 +66,7 @@ TripleLine keptTripleLines(const Observations& seen);
 // above hunterWorsley. `line` gives the interval of each triple of
 // cherryTriples(table, partners), and is asked for no other. Needs
 // n >= 3; throws std::invalid_argument for fewer events.
-CherryBound cherryBound(const PairTable& table,
-                        const TripleLine& line, std::size_t partners = cherryPartners);
+CherryBound cherryBound(const PairTable& table, const TripleLine& line,
+                        std::size_t partners = cherryPartners);
 
 }  // namespace intersections
