@@ -918,7 +918,7 @@ TEST(PairConsistency, AgreesWithASearchOverTheTrueValues) {
 }
 
 // Below the address space it needs, union-bounds ends with "out of memory"
-// and status 1, never by a signal: for GMP's allocations too, which the exact
+// and status 3, never by a signal: for GMP's allocations too, which the exact
 // value of a P with a million decimals needs a megabyte of. Walked down from
 // the least limit that lets it finish, until the limit is so tight that the
 // C++ runtime itself fails (it cannot even make the exception, or load).
@@ -944,7 +944,7 @@ TEST(UnionBounds, OutOfMemoryUnderATightAddressSpaceLimit) {
   for (rlim_t kilobytes = enough - 32; kilobytes > 0; kilobytes -= 32) {
     const auto result = runWithin(kilobytes);
     if (result.exitStatus == 0) continue;
-    const bool said = result.exitStatus == 1 && result.err.size() >= outOfMemory.size() &&
+    const bool said = result.exitStatus == 3 && result.err.size() >= outOfMemory.size() &&
                       result.err.compare(result.err.size() - outOfMemory.size(), outOfMemory.size(),
                                          outOfMemory) == 0;
     if (said) {

@@ -149,7 +149,7 @@ std::string usageText() {
          "  --version      show the version\n"
          "\n"
          "Exit status: 0 done, 1 the file cannot be read or does not hold probabilities of\n"
-         "N events, 2 a usage error.\n";
+         "N events, 2 a usage error, 3 out of memory, 4 an internal error.\n";
 }
 
 }  // namespace intersections

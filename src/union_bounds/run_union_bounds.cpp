@@ -12,6 +12,7 @@
 #include "bounds/order_bounds.h"
 #include "common/memory_limit.h"
 #include "common/message_text.h"
+#include "common/system_calls.h"
 #include "common/version.h"
 #include "lines/prob_file.h"
 #include "reporting/boolean_note.h"
@@ -56,7 +57,7 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err, int 
     input.descriptor = 0;
   } else {
     do {
-      input.descriptor = ::open(options.file.c_str(), O_RDONLY | O_CLOEXEC);
+      input.descriptor = systemCalls().open(options.file.c_str(), O_RDONLY | O_CLOEXEC, 0);
     } while (input.descriptor < 0 && errno == EINTR);
     if (input.descriptor < 0)
       throw ProbFileError("cannot open " + name + ": " + std::strerror(errno));
@@ -122,10 +123,10 @@ int runUnionBounds(const std::vector<std::string>& args, std::ostream& out, std:
     return boundsBadFile;
   } catch (const std::bad_alloc&) {
     err << "union-bounds: out of memory\n";
-    return boundsBadFile;
+    return boundsOutOfMemory;
   } catch (const std::exception& error) {
     err << "union-bounds: internal error: " << error.what() << '\n';
-    return boundsBadFile;
+    return boundsInternalError;
   }
 }
 

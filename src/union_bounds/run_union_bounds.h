@@ -10,7 +10,9 @@ namespace intersections {
 enum BoundsStatus : int {
   boundsDone = 0,     // the bounds were written
   boundsBadFile = 1,  // the file cannot be read, is malformed, or fits no probability space
-  boundsUsage = 2     // the command line cannot be followed
+  boundsUsage = 2,    // the command line cannot be followed
+  boundsOutOfMemory = 3,
+  boundsInternalError = 4  // an error the program did not expect
 };
 
 // The whole program on the arguments after its name: reads the file, writes
