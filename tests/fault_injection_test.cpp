@@ -251,7 +251,7 @@ struct SmallFileSystem {
   }
 };
 
-TEST(FaultInjection, FileThatCannotFitIsRefusedBeforeItIsTouched) {
+TEST(FaultInjectionRoot, FileThatCannotFitIsRefusedBeforeItIsTouched) {
   const auto oldFile = [](std::size_t bytes) {
     return [bytes](const fs::path& dir) { writeFile(dir / "prob.txt", std::string(bytes, 'x')); };
   };
@@ -398,7 +398,7 @@ struct MemoryHolder {
 // less: the program must say so right after n instead of being killed, and it
 // must count its own memory and what others in the group hold. An n that the
 // check lets through must then run without being killed.
-TEST(FaultInjection, ControlGroupMemoryLimitRefusesRightAfterN) {
+TEST(FaultInjectionRoot, ControlGroupMemoryLimitRefusesRightAfterN) {
   struct Case {
     const char* name;
     int limitMB;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/byte_sizes.h"
+#include "common/system_calls.h"
 
 namespace intersections {
 
@@ -163,6 +164,8 @@ void lowerByGroup(const fs::path& root, bool v2, std::optional<MemoryLimit>& lim
 }
 
 }  // namespace
+
+std::optional<MemoryLimit> memoryLimit() { return memoryLimit(systemCalls().fileRoot); }
 
 std::optional<MemoryLimit> memoryLimit(const fs::path& root) {
   std::optional<MemoryLimit> limit;

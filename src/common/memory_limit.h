@@ -24,7 +24,8 @@ struct MemoryLimit {
 // (inactive_file, total_inactive_file in memory.stat). What this process uses
 // already is in that usage, and so not counted as left. Nothing when no
 // figure can be read. Every file is read below `root` (paths in
-// /proc/self/mountinfo included), "/" except in tests.
-std::optional<MemoryLimit> memoryLimit(const std::filesystem::path& root = "/");
+// /proc/self/mountinfo included): systemCalls().fileRoot, "/" except in tests.
+std::optional<MemoryLimit> memoryLimit(const std::filesystem::path& root);
+std::optional<MemoryLimit> memoryLimit();
 
 }  // namespace intersections

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "common/system_calls.h"
+
 namespace intersections {
 
 namespace {
@@ -18,7 +20,7 @@ namespace {
 void writeAll(int descriptor, const std::string& text) {
   std::size_t done = 0;
   while (done < text.size()) {
-    const ssize_t written = ::write(descriptor, text.data() + done, text.size() - done);
+    const ssize_t written = systemCalls().write(descriptor, text.data() + done, text.size() - done);
     if (written > 0) {
       done += static_cast<std::size_t>(written);
     } else if (written < 0 && errno == EINTR) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <utility>
 
+#include "common/system_calls.h"
 #include "evaluation/termination_signals.h"
 
 // The file is written with the system's own open and write: every line must
@@ -47,7 +48,8 @@ LineFile openLineFile(const std::string& path) {
   };
   const std::string cannotCreate = "cannot create " + path + ": ";
   // Not O_TRUNC: the file is emptied only once this run holds its lock.
-  while ((out.descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666)) < 0) {
+  while ((out.descriptor = systemCalls().open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666)) <
+         0) {
     const int error = errno;
     if (error != EINTR || terminationSignalArrived()) giveUp(cannotCreate + reason(error));
   }
@@ -60,7 +62,7 @@ LineFile openLineFile(const std::string& path) {
   // Only a regular file has a length to cut; a FIFO or a device is used as it is.
   struct stat status {};
   if (::fstat(out.descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
-      ::ftruncate(out.descriptor, 0) != 0) {
+      systemCalls().ftruncate(out.descriptor, 0) != 0) {
     giveUp(cannotCreate + reason(errno));
   }
   return out;
@@ -72,7 +74,7 @@ bool writeLine(LineFile& out, const char* text, std::size_t length) {
   if (terminationSignalArrived()) return false;
   std::size_t done = 0;
   while (done < length) {
-    const ssize_t written = ::write(out.descriptor, text + done, length - done);
+    const ssize_t written = systemCalls().write(out.descriptor, text + done, length - done);
     if (written > 0) {
       done += static_cast<std::size_t>(written);
     } else if (written < 0 && errno == EINTR && !terminationSignalArrived()) {
@@ -81,7 +83,8 @@ bool writeLine(LineFile& out, const char* text, std::size_t length) {
       // A held signal ended a write that was blocked (a FIFO whose reader
       // does not read). A pipe takes a line of up to 4096 bytes whole or not
       // at all; whatever else took part of it is cut back where it can be.
-      if (done > 0 && ::ftruncate(out.descriptor, static_cast<off_t>(out.committed)) != 0) {
+      if (done > 0 &&
+          systemCalls().ftruncate(out.descriptor, static_cast<off_t>(out.committed)) != 0) {
         // Not a file with a length (a pipe, a device): nothing can be undone.
       }
       return false;
@@ -91,7 +94,7 @@ bool writeLine(LineFile& out, const char* text, std::size_t length) {
       // the file back to its complete lines. A device such as /dev/full
       // cannot be cut and keeps nothing anyway.
       const int error = written < 0 ? errno : ENOSPC;
-      if (::ftruncate(out.descriptor, static_cast<off_t>(out.committed)) != 0) {
+      if (systemCalls().ftruncate(out.descriptor, static_cast<off_t>(out.committed)) != 0) {
         // Nothing more can be done about it; the write error is what counts.
       }
       ::close(std::exchange(out.descriptor, -1));

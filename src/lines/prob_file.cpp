@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 
+#include "common/system_calls.h"
 #include "lines/line_text.h"
 
 // Reading is a scan over a buffer filled with read(2). The lines that the
@@ -95,7 +96,8 @@ bool Reader::refill() {
   at_ = 0;
   if (filled_ >= longestLine) fail(file_.lines + 1, "the line is longer than any value");
   for (;;) {
-    const ssize_t got = ::read(descriptor_, buffer_.data() + filled_, buffer_.size() - filled_);
+    const ssize_t got =
+        systemCalls().read(descriptor_, buffer_.data() + filled_, buffer_.size() - filled_);
     if (got > 0) {
       filled_ += static_cast<std::size_t>(got);
       return true;

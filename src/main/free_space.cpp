@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "common/byte_sizes.h"
+#include "common/system_calls.h"
 #include "evaluation/number_format.h"
 
 namespace intersections {
@@ -46,7 +47,7 @@ std::optional<std::uint64_t> roomAt(const std::string& path) {
     return std::nullopt;
   }
   struct statvfs system {};
-  if (::statvfs(where.c_str(), &system) != 0) return std::nullopt;
+  if (systemCalls().statvfs(where.c_str(), &system) != 0) return std::nullopt;
   // The blocks open to every user, as df shows them: the ones a file system
   // keeps back may be for root or for some other user (resuid), or for none.
   return saturatedSum(saturatedProduct(system.f_bavail, system.f_frsize), held);
