@@ -10,11 +10,11 @@ namespace {
 constexpr int exactDecimals = 9;
 constexpr int boundDecimals = 12;
 
-std::string units(const mpz_class& value) {
-  return formatFixed(probabilityOfUnits(value), exactDecimals, Rounding::nearest);
-}
-
 }  // namespace
+
+std::string unitsText(const mpz_class& units) {
+  return formatFixed(probabilityOfUnits(units), exactDecimals, Rounding::nearest);
+}
 
 const std::vector<BoundColumn>& boundColumns() {
   static const std::vector<BoundColumn> columns{
@@ -52,7 +52,7 @@ std::string csvHeader() {
 
 std::string csvRow(const OrderBounds& row) {
   std::string text =
-      std::to_string(row.order) + ',' + units(row.moment) + ',' + units(row.bonferroni);
+      std::to_string(row.order) + ',' + unitsText(row.moment) + ',' + unitsText(row.bonferroni);
   for (const BoundColumn& column : boundColumns()) {
     text += ',';
     if (const auto value = column.value(row)) text += formatBound(column, *value);

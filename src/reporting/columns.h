@@ -28,6 +28,9 @@ const std::vector<BoundColumn>& boundColumns();
 // The columns a table shows for the event "at least atLeast of the events".
 std::vector<BoundColumn> tableColumns(std::int32_t atLeast);
 
+// A sum of lines in units, exactly, with nine decimals, as the CSV shows S.
+std::string unitsText(const mpz_class& units);
+
 // The bound of `column` in fixed notation with twelve decimals, rounded
 // outwards (a lower bound down, an upper bound up), so that the text is still
 // a bound.

@@ -2,12 +2,12 @@
 
 #include <gmpxx.h>
 
-#include <algorithm>
-#include <iterator>
 #include <limits>
 #include <locale>
 #include <sstream>
 
+#include "common/message_text.h"
+#include "common/options.h"
 #include "common/whole_number.h"
 #include "instance/limits.h"
 #include "reporting/decimal.h"
@@ -24,7 +24,7 @@ constexpr std::int64_t largestJobs = 1024;
 std::int64_t whole(const std::string& text, std::int64_t smallest, std::int64_t largest,
                    const std::string& message) {
   const auto value = parseWholeNumber(text, smallest, largest);
-  if (!value) throw StudyUsageError(message + ", not \"" + text + "\"");
+  if (!value) throw UsageError(message + ", not \"" + shownText(text) + "\"");
   return *value;
 }
 
@@ -37,19 +37,19 @@ double probability(const std::string& text) {
   double value = 0;
   in >> value;
   if (!exact || *exact < 0 || *exact > 1 || in.fail() || in.peek() != EOF) {
-    throw StudyUsageError("P must be a decimal number from 0 to 1, not \"" + text + "\"");
+    throw UsageError("P must be a decimal number from 0 to 1, not \"" + shownText(text) + "\"");
   }
   return value;
 }
 
 void parseShard(const std::string& text, StudyOptions& options) {
   const std::string message =
-      "--shard takes I/S, whole numbers with 0 <= I < S, not \"" + text + "\"";
+      "--shard takes I/S, whole numbers with 0 <= I < S, not \"" + shownText(text) + "\"";
   const std::size_t slash = text.find('/');
-  if (slash == std::string::npos) throw StudyUsageError(message);
+  if (slash == std::string::npos) throw UsageError(message);
   const auto index = parseWholeNumber(text.substr(0, slash), 0, largestCount - 1);
   const auto count = parseWholeNumber(text.substr(slash + 1), 1, largestCount);
-  if (!index || !count || *index >= *count) throw StudyUsageError(message);
+  if (!index || !count || *index >= *count) throw UsageError(message);
   options.shard = *index;
   options.shards = *count;
 }
@@ -57,48 +57,33 @@ void parseShard(const std::string& text, StudyOptions& options) {
 }  // namespace
 
 StudyOptions parseStudyCommandLine(const std::vector<std::string>& args) {
+  static const std::vector<KnownOption> known{
+      {"--help"},           {"-h"},           {"--version"},     {"--csv"},
+      {"--summarize"},      {"--boolean"},    {"--no-boolean"},  {"--first", true},
+      {"--count", true},    {"--jobs", true}, {"--shard", true}, {"--instances", true},
+      {"--at-least", true},
+  };
+  const Arguments split = splitArguments(args, known);
+  const std::vector<std::string>& operands = split.operands;
   StudyOptions options;
-  std::vector<std::string> operands;
   std::vector<std::string> studyOptions;  // given, and meaningless with --summarize
   std::optional<std::string> atLeast;
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
-      operands.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-    } else if (arg == "--help" || arg == "-h") {
+  for (const GivenOption& option : split.options) {
+    const std::string& name = option.name;
+    const std::string& value = option.value;
+    if (name == "--help" || name == "-h") {
       options.help = true;
-    } else if (arg == "--version") {
+    } else if (name == "--version") {
       options.version = true;
-    } else if (arg == "--csv") {
+    } else if (name == "--csv") {
       options.csv = true;
-    } else if (arg == "--summarize") {
+    } else if (name == "--summarize") {
       options.summarize = true;
-    } else if (arg == "--boolean" || arg == "--no-boolean") {
-      options.boolean = arg == "--boolean" ? BooleanMode::all : BooleanMode::none;
-      studyOptions.push_back(arg);
     } else {
-      // The options with a value, as "--name value" or "--name=value".
-      const std::size_t equals = arg.find('=');
-      const std::string name = arg.substr(0, equals);
-      static const char* const valued[] = {"--first", "--count",     "--jobs",
-                                           "--shard", "--instances", "--at-least"};
-      if (std::find(std::begin(valued), std::end(valued), name) == std::end(valued))
-        throw StudyUsageError("unknown option \"" + arg + "\"");
-      std::string value;
-      if (equals != std::string::npos) {
-        value = arg.substr(equals + 1);
-      } else if (i + 1 < args.size()) {
-        value = args[++i];
-      } else {
-        throw StudyUsageError(name + " needs a value");
-      }
       studyOptions.push_back(name);
-      if (name == "--first") {
+      if (name == "--boolean" || name == "--no-boolean") {
+        options.boolean = name == "--boolean" ? BooleanMode::all : BooleanMode::none;
+      } else if (name == "--first") {
         options.first = whole(
             value, 0, largestSecond,
             "--first takes a second, a whole number from 0 to " + std::to_string(largestSecond));
@@ -115,7 +100,7 @@ StudyOptions parseStudyCommandLine(const std::vector<std::string>& args) {
       } else if (name == "--at-least") {
         atLeast = value;  // checked once N is known
       } else {
-        if (value.empty()) throw StudyUsageError("--instances needs a file name");
+        if (value.empty()) throw UsageError("--instances needs a file name");
         options.instancesFile = value;
       }
     }
@@ -123,16 +108,16 @@ StudyOptions parseStudyCommandLine(const std::vector<std::string>& args) {
   if (options.help || options.version) return options;
   if (options.summarize) {
     if (!studyOptions.empty())
-      throw StudyUsageError("--summarize reads instances files and takes no " + studyOptions[0]);
-    if (operands.empty()) throw StudyUsageError("--summarize needs one instances file or more");
+      throw UsageError("--summarize reads instances files and takes no " + studyOptions[0]);
+    if (operands.empty()) throw UsageError("--summarize needs one instances file or more");
     options.files = operands;
     return options;
   }
   static const char* const names[] = {"N, the number of events", "DENSITY, the percentage of ones",
                                       "P, the probability of the union", "M, the maximum order"};
-  if (operands.size() < 4)
-    throw StudyUsageError(std::string(names[operands.size()]) + ", is missing");
-  if (operands.size() > 4) throw StudyUsageError("too many operands: \"" + operands[4] + "\"");
+  if (operands.size() < 4) throw UsageError(std::string(names[operands.size()]) + ", is missing");
+  if (operands.size() > 4)
+    throw UsageError("too many operands: \"" + shownText(operands[4]) + "\"");
   StudyAnswers& answers = options.answers;
   answers.n = static_cast<std::int32_t>(
       whole(operands[0], 1, largestEventCount,
@@ -152,9 +137,9 @@ StudyOptions parseStudyCommandLine(const std::vector<std::string>& args) {
   }
   const std::int64_t first = options.first.value_or(0);
   if (options.count - 1 > largestSecond - first) {
-    throw StudyUsageError("--first " + std::to_string(first) + " and --count " +
-                          std::to_string(options.count) + " go past the last second " +
-                          std::to_string(largestSecond));
+    throw UsageError("--first " + std::to_string(first) + " and --count " +
+                     std::to_string(options.count) + " go past the last second " +
+                     std::to_string(largestSecond));
   }
   return options;
 }

@@ -2,11 +2,11 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "bounds/order_bounds.h"
+#include "common/options.h"
 #include "reporting/boolean_scope.h"
 #include "study/study_answers.h"
 
@@ -30,11 +30,6 @@ struct StudyOptions {
   BooleanMode boolean = BooleanMode::cheap;  // --boolean: all, --no-boolean: none
 };
 
-// A command line that cannot be followed; the message is one line.
-struct StudyUsageError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
 // Parses the arguments after the program's name:
 //   [options] N DENSITY P M    or    --summarize [--csv] FILE...
 // with the options --first T, --count K, --jobs J, --shard I/S (each also as
@@ -43,7 +38,7 @@ struct StudyUsageError : std::runtime_error {
 // options. N is a whole number from 1 to 1073741823, DENSITY one from 1 to
 // 2147483647, P a decimal number from 0 to 1, M a whole number from 1 to
 // 2147483647. With --help or
-// --version nothing else is checked. Throws StudyUsageError.
+// --version nothing else is checked. Throws UsageError.
 StudyOptions parseStudyCommandLine(const std::vector<std::string>& args);
 
 // The text of --help.

@@ -17,18 +17,6 @@ constexpr std::int64_t largestSecond = std::numeric_limits<std::int64_t>::max();
 // The fields before union-bounds' row.
 constexpr std::size_t leadingFields = 7;
 
-std::vector<std::string> splitFields(const std::string& line) {
-  std::vector<std::string> fields(1);
-  for (const char c : line) {
-    if (c == ',') {
-      fields.emplace_back();
-    } else {
-      fields.back() += c;
-    }
-  }
-  return fields;
-}
-
 [[noreturn]] void badField(const char* name, const std::string& text) {
   throw std::invalid_argument(std::string(name) + " \"" + text + "\" is not valid");
 }
@@ -47,6 +35,18 @@ mpq_class decimalField(const char* name, const std::string& text) {
 }
 
 }  // namespace
+
+std::vector<std::string> splitCsvFields(const std::string& line) {
+  std::vector<std::string> fields(1);
+  for (const char c : line) {
+    if (c == ',') {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
 
 std::string instancesHeader() { return "n,density,P,m,r,second,probability," + csvHeader(); }
 
@@ -74,7 +74,7 @@ std::string instancesRow(const StudyAnswers& answers, std::int32_t atLeast, std:
 }
 
 InstanceRow parseInstancesRow(const std::string& line) {
-  const std::vector<std::string> fields = splitFields(line);
+  const std::vector<std::string> fields = splitCsvFields(line);
   const std::size_t expected = leadingFields + 3 + boundColumns().size();
   if (fields.size() != expected) {
     throw std::invalid_argument(std::to_string(fields.size()) + " fields, not the " +

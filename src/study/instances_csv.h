@@ -12,6 +12,10 @@
 
 namespace intersections {
 
+// The fields of a CSV line, split at every comma (no quoting: no field
+// of these files holds one).
+std::vector<std::string> splitCsvFields(const std::string& line);
+
 // The first line of an instances file: "n,density,P,m,r,second,probability,"
 // and the header of union-bounds' CSV.
 std::string instancesHeader();

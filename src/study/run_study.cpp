@@ -252,7 +252,7 @@ int runBoundsStudy(const std::vector<std::string>& args, std::ostream& out, std:
       return studyDone;
     }
     return run(options, out, err, terminal);
-  } catch (const StudyUsageError& error) {
+  } catch (const UsageError& error) {
     err << "bounds-study: " << error.what() << "; try 'bounds-study --help'\n";
     return studyRefused;
   } catch (const FileRefusal& error) {

@@ -7,6 +7,7 @@
 #include "bounds/bonferroni.h"
 #include "reporting/columns.h"
 #include "reporting/decimal.h"
+#include "reporting/text_table.h"
 
 namespace intersections {
 
@@ -18,18 +19,6 @@ std::string text(double value) {
   return formatFixed(mpq_class(value), distanceDecimals, Rounding::nearest);
 }
 
-std::vector<std::string> splitStudy(const std::string& study) {
-  std::vector<std::string> fields(1);
-  for (const char c : study) {
-    if (c == ',') {
-      fields.emplace_back();
-    } else {
-      fields.back() += c;
-    }
-  }
-  return fields;
-}
-
 std::string describe(const std::vector<std::string>& study) {
   return "n = " + study[0] + ", density " + study[1] + ", P = " + study[2] + ", m = " + study[3] +
          (study[4] == "1" ? "" : ", at least " + study[4] + " events");
@@ -39,27 +28,6 @@ std::string joined(const std::vector<std::string>& study) {
   std::string text;
   for (const std::string& field : study) text += (text.empty() ? "" : ",") + field;
   return text;
-}
-
-using Table = std::vector<std::vector<std::string>>;
-
-// Columns two blanks apart; the first `left` columns aligned to the left.
-void writeAligned(std::ostream& out, const Table& table, std::size_t left) {
-  std::vector<std::size_t> widths;
-  for (const auto& row : table) {
-    widths.resize(std::max(widths.size(), row.size()), 0);
-    for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
-  }
-  for (const auto& row : table) {
-    std::string line;
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      if (c > 0) line += "  ";
-      const std::string pad(widths[c] - row[c].size(), ' ');
-      line += c > 0 && c <= left ? row[c] + pad : pad + row[c];
-    }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    out << line << '\n';
-  }
 }
 
 }  // namespace
@@ -74,7 +42,7 @@ std::string wrongSideMessage(std::int64_t second, const std::string& probability
 std::vector<std::string> StudySummary::add(const InstanceRow& row) {
   const std::size_t perOrder = 1 + boundColumns().size();
   if (study_.empty()) {
-    study_ = splitStudy(row.study);
+    study_ = splitCsvFields(row.study);
     orders_ = std::min(row.n, row.m);
     distances_.resize(static_cast<std::size_t>(orders_) * perOrder);
   } else if (row.study != joined(study_)) {
@@ -178,7 +146,7 @@ void StudySummary::writeTable(std::ostream& out) const {
   out << describe(study_) << ": " << count << " instance" << (count == 1 ? "" : "s") << ", "
       << (everySecond ? "the seconds " : "of the seconds ") << first << " to " << last
       << (everySecond ? "" : " (not every one)") << "\n\n";
-  Table table{
+  TextTable table{
       {"order", "bound", "side", "instances", "smallest", "mean", "median", "largest", "tightest"}};
   for (const Line& line : lines()) {
     std::vector<std::string> cells{std::to_string(line.order), line.bound,
@@ -187,7 +155,7 @@ void StudySummary::writeTable(std::ostream& out) const {
     cells.push_back(line.rigorous ? std::to_string(line.distances->tightest) : "-");
     table.push_back(std::move(cells));
   }
-  writeAligned(out, table, 2);
+  writeTextTable(out, table, 2);
   out << "\ndistance: how far a bound lies from the true probability of the event (the union, or "
          "at least r\nevents) on its own side (the probability minus a lower bound, an upper bound "
          "minus the\nprobability; negative: on the wrong side); the true probability of an "

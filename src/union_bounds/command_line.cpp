@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/message_text.h"
+#include "common/options.h"
 #include "common/whole_number.h"
 #include "instance/limits.h"
 #include "lines/units.h"
@@ -46,12 +47,6 @@ KnownUnion parseUnion(const std::string& text) {
   return {text, *value};
 }
 
-// A negative number such as "-1" is an operand (an N out of range), not an
-// option.
-bool isOption(const std::string& arg) {
-  return arg.size() >= 2 && arg[0] == '-' && !(arg[1] >= '0' && arg[1] <= '9');
-}
-
 // A half-width on the grid of 10^-9 that is at least D: rounding up keeps
 // every true value inside its interval.
 std::uint32_t parseDelta(const std::string& text) {
@@ -69,47 +64,41 @@ std::uint32_t parseDelta(const std::string& text) {
 }  // namespace
 
 BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
+  static const std::vector<KnownOption> known{
+      {"--help"},
+      {"-h"},
+      {"--version"},
+      {"--csv"},
+      {"--boolean"},
+      {"--no-boolean"},
+      {"--union", true, "the known union probability P"},
+      {"--at-least", true, "the number R of events that must occur"},
+      {"--delta", true, "the half-width of a line"},
+  };
+  const Arguments split = splitArguments(args, known);
   BoundsOptions options;
-  std::vector<std::string> operands;
   std::optional<std::string> atLeast;  // checked once N is known
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || !isOption(arg)) {
-      operands.push_back(arg);
-    } else if (arg == "--") {
-      optionsEnded = true;
-    } else if (arg == "--help" || arg == "-h") {
+  for (const GivenOption& option : split.options) {
+    const std::string& name = option.name;
+    if (name == "--help" || name == "-h") {
       options.help = true;
-    } else if (arg == "--version") {
+    } else if (name == "--version") {
       options.version = true;
-    } else if (arg == "--csv") {
+    } else if (name == "--csv") {
       options.csv = true;
-    } else if (arg == "--boolean") {
+    } else if (name == "--boolean") {
       options.boolean = BooleanMode::all;
-    } else if (arg == "--no-boolean") {
+    } else if (name == "--no-boolean") {
       options.boolean = BooleanMode::none;
-    } else if (arg == "--union") {
-      if (i + 1 == args.size())
-        throw UsageError("--union needs a value, the known union probability P");
-      options.known = parseUnion(args[++i]);
-    } else if (arg.rfind("--union=", 0) == 0) {
-      options.known = parseUnion(arg.substr(8));
-    } else if (arg == "--at-least") {
-      if (i + 1 == args.size())
-        throw UsageError("--at-least needs a value, the number R of events that must occur");
-      atLeast = args[++i];
-    } else if (arg.rfind("--at-least=", 0) == 0) {
-      atLeast = arg.substr(11);
-    } else if (arg == "--delta") {
-      if (i + 1 == args.size()) throw UsageError("--delta needs a value, the half-width of a line");
-      options.halfWidth = parseDelta(args[++i]);
-    } else if (arg.rfind("--delta=", 0) == 0) {
-      options.halfWidth = parseDelta(arg.substr(8));
+    } else if (name == "--union") {
+      options.known = parseUnion(option.value);
+    } else if (name == "--at-least") {
+      atLeast = option.value;
     } else {
-      throw UsageError("unknown option \"" + shownText(arg) + "\"");
+      options.halfWidth = parseDelta(option.value);
     }
   }
+  const std::vector<std::string>& operands = split.operands;
   if (options.help || options.version) return options;
   if (operands.empty()) throw UsageError("N, the number of events, is missing");
   if (operands.size() > 2)

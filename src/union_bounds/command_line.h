@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "common/options.h"
 #include "reporting/boolean_scope.h"
 #include "reporting/known_union.h"
 
@@ -23,11 +23,6 @@ struct BoundsOptions {
   BooleanMode boolean = BooleanMode::cheap;  // --boolean: all, --no-boolean: none
   std::int32_t n = 0;
   std::string file = "prob.txt";  // "-" for standard input
-};
-
-// A command line that cannot be followed; the message is one line.
-struct UsageError : std::runtime_error {
-  using std::runtime_error::runtime_error;
 };
 
 // Parses the arguments after the program's name:

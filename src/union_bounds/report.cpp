@@ -6,36 +6,13 @@
 #include "lines/units.h"
 #include "reporting/columns.h"
 #include "reporting/decimal.h"
+#include "reporting/text_table.h"
 
 namespace intersections {
 
 namespace {
 
-constexpr int exactDecimals = 9;
 constexpr int boundDecimals = 12;
-
-std::string units(const mpz_class& value) {
-  return formatFixed(probabilityOfUnits(value), exactDecimals, Rounding::nearest);
-}
-
-using Table = std::vector<std::vector<std::string>>;
-
-// Right-aligned columns, two blanks apart.
-void writeAligned(std::ostream& out, const Table& table) {
-  std::vector<std::size_t> widths;
-  for (const auto& row : table) {
-    widths.resize(std::max(widths.size(), row.size()), 0);
-    for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
-  }
-  for (const auto& row : table) {
-    std::string line;
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      if (c > 0) line += "  ";
-      line += std::string(widths[c] - row[c].size(), ' ') + row[c];
-    }
-    out << line << '\n';
-  }
-}
 
 // `text` broken at blanks into lines of at most `width` characters, each
 // ending in LF.
@@ -102,17 +79,17 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
   }
   out << "\n\n";
   const std::vector<BoundColumn> columns = tableColumns(header.atLeast);
-  Table table{{"order", "S", "bonferroni"}};
+  TextTable table{{"order", "S", "bonferroni"}};
   for (const BoundColumn& column : columns) table[0].push_back(column.name);
   for (const OrderBounds& row : rows) {
     std::vector<std::string>& cells = table.emplace_back(std::vector<std::string>{
-        std::to_string(row.order), units(row.moment), units(row.bonferroni)});
+        std::to_string(row.order), unitsText(row.moment), unitsText(row.bonferroni)});
     for (const BoundColumn& column : columns) {
       const auto value = column.value(row);
       cells.push_back(value ? formatBound(column, *value) : "-");
     }
   }
-  writeAligned(out, table);
+  writeTextTable(out, table);
   out << "\n" << legend(header.atLeast);
   if (!known) return;
 
@@ -127,7 +104,7 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
   };
   out << "\nmargin to P = " << known->text
       << ": how far each bound lies from P on its own side (negative: P lies outside it)\n\n";
-  Table margins{{"order", "bonferroni"}};
+  TextTable margins{{"order", "bonferroni"}};
   for (const BoundColumn& column : columns) margins[0].push_back(column.name);
   for (const OrderBounds& row : rows) {
     std::vector<std::string>& cells = margins.emplace_back(std::vector<std::string>{
@@ -138,7 +115,7 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
       cells.push_back(value ? margin(*value, column.isUpper) : "-");
     }
   }
-  writeAligned(out, margins);
+  writeTextTable(out, margins);
 }
 
 std::vector<std::string> boundsMissed(const std::vector<OrderBounds>& rows,

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace intersections {
+
+// Rows of cells, the first row the headings.
+using TextTable = std::vector<std::vector<std::string>>;
+
+// Writes `table` in columns two blanks apart, each line ending in LF and
+// without trailing blanks: columns 1 to `leftAligned` aligned to the left,
+// the others (column 0 always) to the right.
+void writeTextTable(std::ostream& out, const TextTable& table, std::size_t leftAligned = 0);
+
+}  // namespace intersections
