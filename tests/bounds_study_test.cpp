@@ -22,6 +22,7 @@
 #include "study/instances_csv.h"
 #include "study/run_study.h"
 #include "study/study_instance.h"
+#include "support/in_process.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "union_bounds/run_union_bounds.h"
@@ -33,15 +34,10 @@ using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using testing_support::Outcome;
 
 Outcome study(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int status = runBoundsStudy(args, out, err);
-  return {status, out.str(), err.str()};
+  return testing_support::boundsStudyHere(args);
 }
 
 // The lines of `text` after its first, each without its LF.

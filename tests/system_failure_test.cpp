@@ -8,12 +8,12 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "main/dialogue.h"
 #include "support/fake_system.h"
+#include "support/in_process.h"
 #include "support/temp_dir.h"
 #include "union_bounds/run_union_bounds.h"
 
@@ -23,9 +23,9 @@ namespace fs = std::filesystem;
 using testing_support::CallFailures;
 using testing_support::FailingCalls;
 using testing_support::FakeMachine;
+using testing_support::Outcome;
 using testing_support::readFile;
 using testing_support::TempDir;
-using testing_support::WorkingDirectory;
 using testing_support::writeFile;
 
 const std::string prompts =
@@ -36,18 +36,8 @@ const std::string prompts =
 // At density 100 every set has the probability P: each line is this one.
 const std::string fullLine = "0.900000000\r\n";
 
-struct DialogueRun {
-  int status;
-  std::string out, err;
-};
-
-// intersections in `dir` with `answers`, in this process.
-DialogueRun intersectionsIn(const fs::path& dir, const std::string& answers) {
-  const WorkingDirectory here(dir);
-  std::istringstream in(answers);
-  std::ostringstream out, err;
-  const int status = intersections::runIntersections(in, out, err);
-  return {status, out.str(), err.str()};
+Outcome intersectionsIn(const fs::path& dir, const std::string& answers) {
+  return testing_support::intersectionsHere(dir, answers);
 }
 
 TEST(SystemFailure, OutputFailuresKeepTheOldFileOrCompleteLines) {
@@ -85,7 +75,7 @@ TEST(SystemFailure, OutputFailuresKeepTheOldFileOrCompleteLines) {
     const std::string old = "old line\r\n";
     writeFile(dir.path / "prob.txt", old);
     const FailingCalls failing(c.failures);
-    const DialogueRun run = intersectionsIn(dir.path, "10 100 0.9 10\n");
+    const Outcome run = intersectionsIn(dir.path, "10 100 0.9 10\n");
     EXPECT_EQ(run.status, intersections::exitOutputFailed);
     EXPECT_EQ(run.out, prompts);
     EXPECT_EQ(run.err, "intersections: " + c.message + "\n");
@@ -113,7 +103,7 @@ TEST(SystemFailure, AFileThatCannotFitIsRefusedBeforeItIsTouched) {
     CallFailures small;
     small.freeBytes = 1048576;
     const FailingCalls failing(small);
-    const DialogueRun run = intersectionsIn(dir.path, c.answers);
+    const Outcome run = intersectionsIn(dir.path, c.answers);
     EXPECT_EQ(run.out, prompts);
     if (c.refusal.empty()) {
       EXPECT_EQ(run.status, 0) << run.err;
@@ -144,7 +134,7 @@ TEST(SystemFailure, AControlGroupNearItsLimit) {
     TempDir dir;
     writeFile(dir.path / "prob.txt", "kept\r\n");
     const FailingCalls failing(groupOf(machine));
-    const DialogueRun refused = intersectionsIn(dir.path, "8000 50 0.5 2\n");
+    const Outcome refused = intersectionsIn(dir.path, "8000 50 0.5 2\n");
     EXPECT_EQ(refused.status, intersections::exitTooLarge);
     EXPECT_EQ(refused.out, "Number of events. n=");
     EXPECT_EQ(refused.err,
@@ -152,21 +142,20 @@ TEST(SystemFailure, AControlGroupNearItsLimit) {
               "more than the " +
                   left(10, machine, 16) + "\n");
     EXPECT_EQ(readFile(dir.path / "prob.txt"), "kept\r\n");
-    const DialogueRun fits = intersectionsIn(dir.path, "10 50 0.5 2\n");
+    const Outcome fits = intersectionsIn(dir.path, "10 50 0.5 2\n");
     EXPECT_EQ(fits.status, 0) << fits.err;
   }
   TempDir dir;
   {
-    const DialogueRun made = intersectionsIn(dir.path, "14 50 0.5 1\n");
+    const Outcome made = intersectionsIn(dir.path, "14 50 0.5 1\n");
     ASSERT_EQ(made.status, 0) << made.err;
   }
   const FakeMachine machine(4000, 8, 6);
   const FailingCalls failing(groupOf(machine));
-  std::ostringstream out, err;
-  const int status = intersections::runUnionBounds(
-      {"--csv", "14", (dir.path / "prob.txt").string()}, out, err);
-  EXPECT_EQ(status, intersections::boundsDone);
-  EXPECT_EQ(err.str(),
+  const Outcome run =
+      testing_support::unionBoundsHere({"--csv", "14", (dir.path / "prob.txt").string()});
+  EXPECT_EQ(run.status, intersections::boundsDone);
+  EXPECT_EQ(run.err,
             "union-bounds: note: the Boolean bounds are left out: order 1 needs about 4 MB, more "
             "than the " +
                 left(2, machine, 8) + "\n");
@@ -178,11 +167,11 @@ TEST(SystemFailure, AFileThatCannotBeReadIsNamed) {
   CallFailures unreadable;
   unreadable.readError = EIO;
   const FailingCalls failing(unreadable);
-  std::ostringstream out, err;
   const std::string file = (dir.path / "prob.txt").string();
-  EXPECT_EQ(intersections::runUnionBounds({"1", file}, out, err), intersections::boundsBadFile);
-  EXPECT_EQ(err.str(), "union-bounds: cannot read " + file + ": Input/output error\n");
-  EXPECT_EQ(out.str(), "");
+  const Outcome run = testing_support::unionBoundsHere({"1", file});
+  EXPECT_EQ(run.status, intersections::boundsBadFile);
+  EXPECT_EQ(run.err, "union-bounds: cannot read " + file + ": Input/output error\n");
+  EXPECT_EQ(run.out, "");
 }
 
 }  // namespace

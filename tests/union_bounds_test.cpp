@@ -19,17 +19,11 @@
 #include "evaluation/intersections.h"
 #include "instance/random_instance.h"
 #include "lines/prob_file.h"
-#include "reporting/boolean_note.h"
+#include "support/in_process.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "union_bounds/command_line.h"
 #include "union_bounds/run_union_bounds.h"
-
-namespace intersections {
-void PrintTo(const UnitInterval& interval, std::ostream* out) {
-  *out << "[" << interval.low << ", " << interval.high << "]";
-}
-}  // namespace intersections
 
 namespace {
 
@@ -37,16 +31,9 @@ using namespace intersections;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using testing_support::Outcome;
 
-Outcome run(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int status = runUnionBounds(args, out, err);
-  return {status, out.str(), err.str()};
-}
+Outcome run(const std::vector<std::string>& args) { return testing_support::unionBoundsHere(args); }
 
 // Reads `path` as the program does for the union: orders 1 and 2 in full,
 // of order 3 the lines the cherry tree may read (or, with keepOrders 3, all).
@@ -139,47 +126,6 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
         EXPECT_FALSE(row.hunterWorsley || row.deCaen || row.kat || row.cherry);
       }
     }
-  }
-}
-
-TEST(ProbFile, PicksTheLinesAskedForOnceTheNextOrderBegins) {
-  // Four events: orders of 4 and 6 lines, then order 3 of 4 lines, asked for
-  // at places 0 and 3 (the last in the slow form "00.x").
-  std::string lines;
-  for (int i = 1; i <= 10; ++i)
-    lines += (i < 10 ? "0.0" : "0.") + std::to_string(i) + "0000000\r\n";
-  const std::string third = "0.001000000\r\n0.002000000\r\n0.003000000\r\n00.004000000\r\n";
-  struct Case {
-    std::string content;
-    int calls;                          // of the picker
-    std::vector<std::uint32_t> picked;  // in units
-  };
-  const Case cases[] = {
-      {lines + third, 1, {1000000, 4000000}},
-      {lines, 0, {}},                        // no order 3: nothing asked
-      {lines + third.substr(0, 26), 1, {}},  // order 3 cut short: nothing kept
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.content);
-    TempDir dir;
-    const std::string path = (dir.path / "prob.txt").string();
-    writeFile(path, c.content);
-    int calls = 0;
-    const int descriptor = ::open(path.c_str(), O_RDONLY);
-    ASSERT_GE(descriptor, 0);
-    const ProbFile file =
-        readProbFile(descriptor, "prob.txt", 4, {2, [&](const Observations& seen) {
-                                                   ++calls;
-                                                   EXPECT_EQ(seen.lines.size(), 2u);
-                                                   return std::vector<std::uint64_t>{0, 3};
-                                                 }});
-    ::close(descriptor);
-    EXPECT_EQ(calls, c.calls);
-    std::vector<std::uint32_t> picked;
-    for (std::size_t t = 0; t < file.observations.picked.size(); ++t)
-      picked.push_back(file.observations.picked[t].low + 1);
-    EXPECT_EQ(picked, c.picked);
-    EXPECT_EQ(file.observations.pickedPlaces.size(), c.picked.size());
   }
 }
 
@@ -429,46 +375,6 @@ TEST(UnionBounds, TableForAtLeastRLeavesOutTheUnionsOwnBounds) {
           "    2  0.200000000000  0.233333334333  0.133333336333  0.100000003000  0.000000005000\n"
           "    3  0.000000000000  0.000000005000  0.000000005000  0.000000005000  "
           "0.000000003000\n");
-}
-
-// Each line stands for the values within one unit of it, cut to [0, 1]: the
-// sums of each order add the ends, and the lines of orders 1 and 2 are kept
-// as those intervals, whichever path reads the line.
-TEST(UnionBounds, ReadsEachLineAsTheIntervalOneUnitAroundIt) {
-  constexpr std::uint32_t one = unitsPerOne, half = unitsPerOne / 2;
-  const std::vector<UnitInterval> kept = {{one - 1, one}, {0, 1}, {half - 1, half + 1}};
-  struct Case {
-    const char* name;
-    std::string file;  // lines 1, 0 and 1/2 of two events
-  };
-  const Case cases[] = {
-      {"lines of 13 bytes", "1.000000000\r\n0.000000000\r\n0.500000000\r\n"},
-      {"longer lines", "01.000000000\r\n00.000000000\r\n00.500000000\r\n"},
-  };
-  TempDir dir;
-  const std::string path = (dir.path / "prob.txt").string();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    writeFile(path, c.file);
-    const int descriptor = ::open(path.c_str(), O_RDONLY);
-    ASSERT_GE(descriptor, 0);
-    const ProbFile file = readProbFile(descriptor, "prob.txt", 2);
-    ::close(descriptor);
-    const Observations& seen = file.observations;
-    ASSERT_EQ(seen.orders.size(), 2u);
-    EXPECT_EQ(seen.orders[0].value, one);
-    EXPECT_EQ(seen.orders[0].low, one - 1);
-    EXPECT_EQ(seen.orders[0].high, one + 1);
-    EXPECT_EQ(seen.orders[1].value, half);
-    EXPECT_EQ(seen.orders[1].low, half - 1);
-    EXPECT_EQ(seen.orders[1].high, half + 1);
-    ASSERT_EQ(seen.lines.size(), 2u);
-    ASSERT_EQ(seen.lines[0].size(), 2u);
-    ASSERT_EQ(seen.lines[1].size(), 1u);
-    EXPECT_EQ(seen.lines[0][0], kept[0]);
-    EXPECT_EQ(seen.lines[0][1], kept[1]);
-    EXPECT_EQ(seen.lines[1][0], kept[2]);
-  }
 }
 
 TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
@@ -800,121 +706,6 @@ TEST(UnionBounds, MarginsKeepTheirSign) {
       row += (row.empty() ? "" : " ") + cell;
     EXPECT_EQ(row, c.row);
   }
-}
-
-// The pair check against a search over the true values: at each candidate
-// b_ij (the ends of its interval, clipped, and the low ends of the singles,
-// where the union a_i + a_j - b_ij bends), the singles as low as b_ij lets
-// them be. Values at the edges of [0, 1] and one unit apart, each read as a
-// line (one unit either side) or as an exact value.
-// Why the Boolean bounds stop short of a file's last order, in each mode.
-TEST(BooleanNote, SaysWhyTheBooleanBoundsStop) {
-  using Stop = BooleanScope;
-  const MemoryLimit machine{3.5 * 1048576, "of memory available on this machine"};
-  struct Case {
-    std::int32_t n, orders;
-    BooleanMode mode;
-    BooleanScope scope;
-    std::string note;
-  };
-  const std::string leftOut = "the Boolean bounds are left out";
-  const Case cases[] = {
-      {30, 2, BooleanMode::cheap, {0, Stop::tooManyEvents}, leftOut + ": n = 30 is more than 24"},
-      {30, 2, BooleanMode::all, {0, Stop::tooManyEvents}, leftOut + ": n = 30 is more than 24"},
-      {20,
-       2,
-       BooleanMode::cheap,
-       {0, Stop::tooManyEvents},
-       leftOut + ": n = 20 is more than 14 (--boolean raises it to 24)"},
-      {12,
-       6,
-       BooleanMode::cheap,
-       {4, Stop::tooManyLines, 1585},
-       leftOut + " from order 5 on: orders 1 to 5 have 1,585 lines, more than 800 (--boolean "
-                 "raises the limit to 5,000)"},
-      {20,
-       6,
-       BooleanMode::cheap,
-       {3, Stop::tooManyLines, 6195},
-       leftOut + " from order 4 on: orders 1 to 4 have 6,195 lines, more than 5,000"},
-      {20,
-       6,
-       BooleanMode::all,
-       {3, Stop::tooManyLines, 6195},
-       leftOut + " from order 4 on: orders 1 to 4 have 6,195 lines, more than 5,000"},
-      {24,
-       3,
-       BooleanMode::all,
-       {2, Stop::tooLittleMemory, 0, 4.2 * 1048576},
-       leftOut + " from order 3 on: order 3 needs about 5 MB, more than the 3 MB of memory "
-                 "available on this machine"},
-      {24,
-       3,
-       BooleanMode::all,
-       {0, Stop::tooLittleMemory, 0, 4.2 * 1048576},
-       leftOut + ": order 1 needs about 5 MB, more than the 3 MB of memory available on this "
-                 "machine"},
-      // The file ends before the order that stopped them, or they were not wanted.
-      {16, 3, BooleanMode::cheap, {3, Stop::tooManyLines, 1585}, ""},
-      {16, 3, BooleanMode::cheap, {3, Stop::allOrders}, ""},
-      {16, 3, BooleanMode::none, {0, Stop::switchedOff}, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.note);
-    EXPECT_EQ(booleanNote(c.n, c.orders, c.mode, c.scope, machine), c.note);
-  }
-}
-
-TEST(PairConsistency, AgreesWithASearchOverTheTrueValues) {
-  const std::uint32_t one = unitsPerOne, half = one / 2;
-  const std::uint32_t values[] = {0,        1,        2,       3,       half - 1, half,
-                                  half + 1, half + 2, one - 3, one - 2, one - 1,  one};
-  auto fits = [&](UnitInterval ai, UnitInterval aj, UnitInterval bij) {
-    const std::uint64_t top = std::min({bij.high, ai.high, aj.high});
-    if (bij.low > top) return false;
-    for (const std::uint64_t candidate :
-         {std::uint64_t{bij.low}, top, std::uint64_t{ai.low}, std::uint64_t{aj.low}}) {
-      const std::uint64_t b = std::clamp<std::uint64_t>(candidate, bij.low, top);
-      const std::uint64_t u =
-          std::max<std::uint64_t>(ai.low, b) + std::max<std::uint64_t>(aj.low, b);
-      if (u - b <= one) return true;
-    }
-    return false;
-  };
-  int refused = 0, checked = 0;
-  for (const bool exact : {false, true}) {
-    auto interval = [&](std::uint32_t v) { return exact ? UnitInterval{v, v} : oneUnitAround(v); };
-    for (const std::uint32_t a : values) {
-      for (const std::uint32_t b : values) {
-        for (const std::uint32_t ab : values) {
-          IntervalList singles, pairs;
-          singles.push(interval(a));
-          singles.push(interval(b));
-          pairs.push(interval(ab));
-          const bool expected = fits(interval(a), interval(b), interval(ab));
-          const auto conflict = firstInconsistentPair({singles, pairs});
-          EXPECT_EQ(!conflict, expected) << a << " " << b << " " << ab << (exact ? " exact" : "");
-          refused += !expected;
-          ++checked;
-        }
-      }
-    }
-  }
-  EXPECT_GT(refused, 0);
-  EXPECT_LT(refused, checked);
-
-  // Four events, every pair fine but {2, 4}, the fifth pair, whose union is
-  // above 1: the first conflict is that one, and named so.
-  IntervalList singles, pairs;
-  for (const std::uint32_t a : {half, one - 2, half, one - 2}) singles.pushValue(a);
-  for (const std::uint32_t ab : {half - 2, half - 2, half - 2, half - 2, one - 9, half - 2})
-    pairs.pushValue(ab);
-  const auto conflict = firstInconsistentPair({singles, pairs});
-  ASSERT_TRUE(conflict.has_value());
-  EXPECT_EQ(conflict->first, 1u);
-  EXPECT_EQ(conflict->second, 3u);
-  EXPECT_EQ(conflict->pair, 4u);
-  EXPECT_EQ(conflict->kind, PairConflict::unionAboveOne);
 }
 
 // Below the address space it needs, union-bounds ends with "out of memory"
