@@ -391,6 +391,9 @@ TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
       "--union takes a probability, a decimal number from 0 to 1 with at most 1000000 decimals, "
       "not ";
   const std::string tryHelp = "; try 'union-bounds --help'";
+  // The checks before the Boolean bounds are tested with them left out: on
+  // these small files the atoms' problem refuses the same values by itself,
+  // and would hide a check that is gone.
   const Case cases[] = {
       {"an exponent",
        "0.500000000\r\n1e-05\r\n0.1\r\n",
@@ -444,7 +447,7 @@ TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
       {"moments no distribution has: three disjoint events of 0.5",
        "0.500000000\r\n0.500000000\r\n0.500000000\r\n0.000000000\r\n0.000000000\r\n"
        "0.000000000\r\n",
-       {"3", "FILE"},
+       {"--no-boolean", "3", "FILE"},
        1,
        "FILE: the values of orders 1 to 2 fit no probability space of 3 events; is N right?"},
       {"a pair more probable than its first event",
@@ -455,14 +458,14 @@ TEST(UnionBounds, RefusesWhatIsNoFileOfProbabilities) {
        "is more probable than event 1; is N right?"},
       {"pairs only kat shows to fit no space (kat 0.7667 above hunter_worsley 0.75)",
        "0.350000000\r\n0.650000000\r\n0.300000000\r\n0.300000000\r\n0.250000000\r\n0.050000000\r\n",
-       {"3", "FILE"},
+       {"--no-boolean", "3", "FILE"},
        1,
        "FILE: the values of orders 1 to 2 fit no probability space of 3 events; is N right?"},
       {"triples only cherry shows to fit no space (c_012 = 0 where a = b = 0.5)",
        "0.500000000\r\n0.500000000\r\n0.500000000\r\n0.500000000\r\n0.500000000\r\n0.500000000\r\n"
        "0.500000000\r\n0.500000000\r\n0.500000000\r\n0.500000000\r\n0.000000000\r\n0.666666667\r\n"
        "0.666666667\r\n0.666666666\r\n",
-       {"4", "FILE"},
+       {"--no-boolean", "4", "FILE"},
        1,
        "FILE: the values of orders 1 to 3 fit no probability space of 4 events; is N right?"},
       {"a pair of the last two events more probable than the first of them",
