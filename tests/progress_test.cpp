@@ -1,5 +1,5 @@
-// The progress line of a long writing, on a pipe in place of a terminal and
-// with the time given by the test.
+// The status line and what the three programs show on it, on a pipe in
+// place of a terminal and with the time given by the test.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 
 #include "evaluation/writing_progress.h"
 #include "reporting/boolean_progress.h"
+#include "study/study_progress.h"
 
 namespace {
 
@@ -34,6 +35,69 @@ struct TerminalPipe {
     return text;
   }
 };
+
+TEST(StatusLine, EachTextReplacesTheOneBefore) {
+  TerminalPipe pipeEnds;
+  ASSERT_TRUE(pipeEnds.opened);
+  struct Step {
+    std::string text;   // shown; "" clears
+    std::string wrote;  // what reaches the terminal
+  };
+  // A pipe has no width: 80 columns, so a text is cut to 79 characters.
+  const std::string wide(100, 'w');
+  const Step steps[] = {
+      {"abc", "\rabc"},
+      {"a", "\ra  "},  // blanks over the rest of the old text
+      {"abcd", "\rabcd"},
+      {"", "\r    \r"},  // as wide as the widest text shown
+      {"", ""},          // a blank line is not blanked again
+      {wide, "\r" + wide.substr(0, 79)},
+      {"x", "\rx" + std::string(78, ' ')},
+  };
+  {
+    StatusLine line(pipeEnds[1]);
+    for (const Step& step : steps) {
+      line.show(step.text);
+      EXPECT_EQ(pipeEnds.drain(), step.wrote) << "showing \"" << step.text << "\"";
+    }
+  }
+  EXPECT_EQ(pipeEnds.drain(), "\r" + std::string(79, ' ') + "\r") << "cleared when it goes";
+  StatusLine none(-1);
+  none.show("abc");
+  EXPECT_FALSE(none.active());
+}
+
+TEST(StatusLine, ThrottleAndDurations) {
+  double now = 0;
+  intersections::StatusThrottle throttle([&] { return now; });
+  EXPECT_FALSE(throttle.ready(0.99));
+  EXPECT_TRUE(throttle.ready(1.0));
+  throttle.drawn(1.2);
+  EXPECT_FALSE(throttle.ready(1.69));
+  EXPECT_TRUE(throttle.ready(1.7));
+  now = 3.5;
+  EXPECT_EQ(throttle.now(), 3.5);
+
+  struct Case {
+    double seconds;
+    const char* text;
+  };
+  const Case cases[] = {
+      {0, "0 s"},
+      {0.2, "1 s"},
+      {59, "59 s"},
+      {59.5, "1 min 0 s"},
+      {3599, "59 min 59 s"},
+      {3600, "1 h 0 min"},
+      {86399, "23 h 59 min"},
+      {86400, "1 d 0 h"},
+      {1e20, "11574074074 d 1 h"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(intersections::durationText(c.seconds), c.text);
+  EXPECT_EQ(intersections::studyProgressText(0, 10, 0), "bounds-study: 0 of 10 instances");
+  EXPECT_EQ(intersections::studyProgressText(5, 10, 2.0),
+            "bounds-study: 5 of 10 instances, 2.5 a second, about 2 s left");
+}
 
 TEST(WritingProgress, ShowsALongWritingAfterItsFirstSecondAndClearsIt) {
   struct Step {
