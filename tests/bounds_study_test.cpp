@@ -53,7 +53,7 @@ std::vector<std::string> linesAfterHeader(const std::string& text) {
 // A row of an instances file from its eighth field on: union-bounds' row.
 std::string boundsPart(const std::string& row) {
   std::size_t at = 0;
-  for (int field = 0; field < 7; ++field) at = row.find(',', at) + 1;
+  for (int field = 0; field < 8; ++field) at = row.find(',', at) + 1;
   return row.substr(at);
 }
 
@@ -95,7 +95,8 @@ TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
     request.booleanOrders = booleanScope(c.n, c.m, c.boolean ? BooleanMode::all : BooleanMode::none,
                                          booleanMemoryBytes(memoryLimit()))
                                 .orders;
-    const InstanceResult result = studyInstance(answers, c.second, request);
+    const BooleanMode mode = c.boolean ? BooleanMode::all : BooleanMode::none;
+    const InstanceResult result = studyInstance(answers, c.second, request, mode);
     EXPECT_TRUE(result.wrongSide.empty());
     const std::vector<std::string> expected = linesAfterHeader(out.str());
     ASSERT_EQ(result.rows.size(), expected.size());
@@ -105,7 +106,7 @@ TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
                                       : probabilityOfAtLeast(columns, weights[0], c.atLeast);
     const std::string lead = std::to_string(c.n) + ',' + std::to_string(c.density) + ',' + c.P +
                              ',' + std::to_string(c.m) + ',' + std::to_string(c.atLeast) + ',' +
-                             std::to_string(c.second) + ',';
+                             booleanModeText(mode) + ',' + std::to_string(c.second) + ',';
     for (std::size_t i = 0; i < expected.size(); ++i) {
       const std::string& row = result.rows[i];
       EXPECT_EQ(row.substr(0, lead.size()), lead);
@@ -233,24 +234,25 @@ TEST(BoundsStudy, SummaryOfInstancesFilesMadeByHand) {
   // bounds are lower, both (a tie), de_caen; upper 1, 3, 1 and
   // hunter_worsley 1, 2, 2 (e-8): both, hunter_worsley, upper.
   const std::string head = instancesHeader() + "\n";
-  const std::string lead = "2,40,0.5,2,1,";
+  const std::string lead = "2,40,0.5,2,1,default,";
   // The rows give the columns up to de_caen; the later ones are left empty.
   const auto fields = [](const std::string& line) {
-    return std::count(line.begin(), line.end(), ',') + 1;
+    return static_cast<std::size_t>(std::count(line.begin(), line.end(), ',')) + 1;
   };
   const auto row = [&](const std::string& text) {
     return lead + text + std::string(fields(instancesHeader()) - fields(lead + text), ',') + "\n";
   };
-  const std::string first = head + row("10,0.5,1,0.6,0.600000000,0.300000000000,0.600000001000,,") +
-                            row("10,0.5,2,0.1,0.500000000,0.499999990000,0.500000010000,"
-                                "0.500000010000,0.450000000000") +
-                            row("11,0.5,1,0.7,0.700000000,0.350000000000,0.700000000000,,") +
-                            row("11,0.5,2,0.2,0.500000001,0.499999980000,0.500000030000,"
-                                "0.500000020000,0.499999980000");
-  const std::string second = head +
-                             row("12,0.5,1,0.8,0.800000000,0.400000000000,0.800000000000,,") +
-                             row("12,0.5,2,0.35,0.450000000,0.499999970000,0.500000010000,"
-                                 "0.500000020000,0.500000100000");
+  const std::string first =
+      head + row("10,0.5,1,0.600000000,0.600000000,0.300000000000,0.600000001000,,") +
+      row("10,0.5,2,0.100000000,0.500000000,0.499999990000,0.500000010000,"
+          "0.500000010000,0.450000000000") +
+      row("11,0.5,1,0.700000000,0.700000000,0.350000000000,0.700000000000,,") +
+      row("11,0.5,2,0.200000000,0.500000001,0.499999980000,0.500000030000,"
+          "0.500000020000,0.499999980000");
+  const std::string second =
+      head + row("12,0.5,1,0.800000000,0.800000000,0.400000000000,0.800000000000,,") +
+      row("12,0.5,2,0.350000000,0.450000000,0.499999970000,0.500000010000,"
+          "0.500000020000,0.500000100000");
   TempDir dir;
   const std::string a = (dir.path / "a.csv").string(), b = (dir.path / "b.csv").string();
   writeFile(a, first);
@@ -260,11 +262,11 @@ TEST(BoundsStudy, SummaryOfInstancesFilesMadeByHand) {
   EXPECT_EQ(result.err,
             "bounds-study: second 12: the true probability 0.5 lies below the de_caen bound of "
             "order 2 (0.500000100000)\n");
-  const std::string prefix = "2,40,0.5,2,1,10,12,";
+  const std::string prefix = "2,40,0.5,2,1,default,10,12,";
   EXPECT_EQ(
       result.out,
-      "n,density,P,m,r,first,last,order,bound,side,instances,smallest,mean,median,largest,"
-      "tightest\n" +
+      "n,density,P,m,r,boolean,first,last,order,bound,side,instances,smallest,mean,median,"
+      "largest,tightest\n" +
           prefix +
           "1,bonferroni,upper,3,0.100000000000,0.200000000000,0.200000000000,0.300000000000,\n" +
           prefix +
@@ -283,10 +285,11 @@ TEST(BoundsStudy, SummaryOfInstancesFilesMadeByHand) {
           prefix +
           "2,de_caen,lower,3,-0.000000100000,0.016666640000,0.000000020000,0.050000000000,2\n");
   // Two instances: the median is the mean of the middle two.
-  EXPECT_NE(study({"--summarize", "--csv", a})
-                .out.find("\n2,40,0.5,2,1,10,11,2,lower,lower,2,0.000000010000,0.000000015000,"
-                          "0.000000015000,0.000000020000,2\n"),
-            std::string::npos);
+  EXPECT_NE(
+      study({"--summarize", "--csv", a})
+          .out.find("\n2,40,0.5,2,1,default,10,11,2,lower,lower,2,0.000000010000,0.000000015000,"
+                    "0.000000015000,0.000000020000,2\n"),
+      std::string::npos);
   const Outcome table = study({"--summarize", a, b});
   EXPECT_EQ(table.out.substr(0, table.out.find('\n') + 1),
             "n = 2, density 40, P = 0.5, m = 2: 3 instances, the seconds 10 to 12\n");
@@ -351,25 +354,31 @@ TEST(BoundsStudy, RefusesWhatItCannotFollow) {
     std::vector<std::string> args;       // "FILE" stands for a file in a scratch folder
     std::optional<std::string> content;  // of FILE; none: no such file
     int status;
-    std::string message;  // after "bounds-study: "; FILE for its path
+    std::string message;               // after "bounds-study: "; FILE for its path
+    std::optional<std::string> other;  // of FILE2, a second file
+    bool outputFails = false;          // standard output takes nothing (a full disk)
   };
   const std::string usage = "; try 'bounds-study --help'";
   const std::string header = instancesHeader() + "\n";
   const auto fields = [](const std::string& line) {
-    return std::count(line.begin(), line.end(), ',') + 1;
+    return static_cast<std::size_t>(std::count(line.begin(), line.end(), ',')) + 1;
   };
-  const long headerFields = fields(instancesHeader());
+  const std::size_t headerFields = fields(instancesHeader());
   // The rows give the columns up to de_caen; the later ones are left empty.
   const auto padded = [&](const std::string& text) {
     return text + std::string(headerFields - fields(text), ',') + "\n";
   };
-  const std::string row1 =
-      padded("2,40,0.5,2,1,10,0.5,1,0.6,0.600000000,0.300000000000,0.600000001000,,");
+  const std::string row1 = padded(
+      "2,40,0.5,2,1,default,10,0.5,1,0.600000000,0.600000000,0.300000000000,"
+      "0.600000001000,,");
   const std::string row2 = padded(
-      "2,40,0.5,2,1,10,0.5,2,0.1,0.500000000,0.499999990000,0.500000010000,0.500000010000,"
+      "2,40,0.5,2,1,default,10,0.5,2,0.100000000,0.500000000,0.499999990000,0.500000010000,"
+      "0.500000010000,"
       "0.450000000000");
   // The same row of second 11.
-  auto secondEleven = [](std::string row) { return row.replace(13, 2, "11"); };
+  auto secondEleven = [](std::string row) { return row.replace(21, 2, "11"); };
+  // The same row made with --no-boolean.
+  auto noBoolean = [](std::string row) { return row.replace(13, 7, "none"); };
   const Case cases[] = {
       {"I not below S",
        {"--shard", "3/3", "4", "50", "0.9", "4"},
@@ -451,19 +460,68 @@ TEST(BoundsStudy, RefusesWhatItCannotFollow) {
        std::nullopt,
        2,
        "cannot create FILE/x.csv: No such file or directory"},
+      // A study stopped part-way leaves its last row cut anywhere.
+      {"the last row cut before its line end",
+       {"--summarize", "FILE"},
+       header + row1 + row2.substr(0, row2.size() - 1),
+       2,
+       "FILE:3: the last line has no line end: the file is cut short"},
+      {"the last row cut inside its last field",
+       {"--summarize", "FILE"},
+       header + row1 + row2.substr(0, row2.find("0.450000000000") + 5),
+       2,
+       "FILE:3: the last line has no line end: the file is cut short"},
+      {"the last row cut after a comma",
+       {"--summarize", "FILE"},
+       header + row1 + row2.substr(0, row2.find("0.450000000000")),
+       2,
+       "FILE:3: the last line has no line end: the file is cut short"},
+      {"a bound without its twelve decimals",
+       {"--summarize", "FILE"},
+       header + row1 + std::string(row2).replace(row2.find("0.450000000000"), 14, "0.450000"),
+       2,
+       "FILE:3: de_caen \"0.450000\" is not valid"},
+      {"rows of another Boolean mode",
+       {"--summarize", "FILE", "FILE2"},
+       header + row1 + row2,
+       2,
+       "FILE2:2: the row was made with the Boolean bounds' mode none, those of FILE with "
+       "default; a summary does not mix them",
+       header + noBoolean(secondEleven(row1)) + noBoolean(secondEleven(row2))},
+      {"--help to a full disk",
+       {"--help"},
+       std::nullopt,
+       1,
+       "cannot write standard output",
+       std::nullopt,
+       true},
+      {"--version to a full disk",
+       {"--version"},
+       std::nullopt,
+       1,
+       "cannot write standard output",
+       std::nullopt,
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     const std::string path = (dir.path / "instances.csv").string();
     if (c.content) writeFile(path, *c.content);
+    if (c.other) writeFile(path + "2", *c.other);
     std::vector<std::string> args = c.args;
     for (std::string& arg : args) {
       if (const auto at = arg.find("FILE"); at != std::string::npos) arg.replace(at, 4, path);
     }
     std::string message = c.message;
-    if (const auto at = message.find("FILE"); at != std::string::npos) message.replace(at, 4, path);
-    const Outcome result = study(args);
+    for (auto at = message.find("FILE"); at != std::string::npos; at = message.find("FILE", at))
+      message.replace(at, 4, path);
+    Outcome result = study(args);
+    if (c.outputFails) {
+      std::ostringstream out, err;
+      out.setstate(std::ios::badbit);
+      result = {runBoundsStudy(args, out, err), out.str(), err.str()};
+    }
     EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "bounds-study: " + message + "\n");

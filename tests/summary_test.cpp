@@ -19,8 +19,13 @@ using namespace intersections;
 // probability 0.5: the sharp bounds and the Boolean ones as given.
 std::string row(int second, const std::string& lower, const std::string& upper,
                 const std::string& booleanLower, const std::string& booleanUpper) {
-  return "2,40,0.5,1,1," + std::to_string(second) + ",0.5,1,0.9,0.9," + lower + "," + upper +
-         ",,,,," + booleanLower + "," + booleanUpper;
+  // A bound with twelve decimals, as a study writes it.
+  const auto bound = [](const std::string& text) {
+    return text + std::string(14 - text.size(), '0');
+  };
+  return "2,40,0.5,1,1,default," + std::to_string(second) + ",0.5,1,0.900000000,0.900000000," +
+         bound(lower) + "," + bound(upper) + ",,,,," + bound(booleanLower) + "," +
+         bound(booleanUpper);
 }
 
 std::string csvOf(const std::vector<std::string>& rows) {
@@ -92,9 +97,9 @@ TEST(StudySummary, ABoundOnTheWrongSideIsNamed) {
       summary.add(parseInstancesRow(row(5, "0.6", "0.4", "0.5", "0.5")));
   EXPECT_EQ(messages, (std::vector<std::string>{
                           "second 5: the true probability 0.5 lies below the lower bound of "
-                          "order 1 (0.6)",
+                          "order 1 (0.600000000000)",
                           "second 5: the true probability 0.5 lies above the upper bound of "
-                          "order 1 (0.4)"}));
+                          "order 1 (0.400000000000)"}));
 }
 
 }  // namespace

@@ -6,6 +6,24 @@
 
 namespace intersections {
 
+std::string booleanModeText(BooleanMode mode) {
+  switch (mode) {
+    case BooleanMode::all:
+      return "all";
+    case BooleanMode::none:
+      return "none";
+    default:
+      return "default";
+  }
+}
+
+std::optional<BooleanMode> booleanModeOf(const std::string& text) {
+  for (const BooleanMode mode : {BooleanMode::cheap, BooleanMode::all, BooleanMode::none}) {
+    if (text == booleanModeText(mode)) return mode;
+  }
+  return std::nullopt;
+}
+
 BooleanScope booleanScope(std::int32_t n, std::int32_t orders, BooleanMode mode,
                           double memoryBytes) {
   BooleanScope scope;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "bounds/boolean_bounds.h"
 
@@ -17,6 +19,11 @@ inline constexpr std::int32_t cheapBooleanEvents = 14;
 inline constexpr std::uint64_t cheapBooleanLines = 800;
 inline constexpr std::int32_t maxBooleanEvents = booleanEventsLimit;
 inline constexpr std::uint64_t maxBooleanLines = 5000;
+
+// The mode as the files of a study name it: "default", "all" (--boolean) or
+// "none" (--no-boolean); and back, nothing for another text.
+std::string booleanModeText(BooleanMode mode);
+std::optional<BooleanMode> booleanModeOf(const std::string& text);
 
 // The orders that get the Boolean bounds, and why the next one does not.
 struct BooleanScope {

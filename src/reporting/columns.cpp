@@ -7,13 +7,11 @@ namespace intersections {
 
 namespace {
 
-constexpr int exactDecimals = 9;
-constexpr int boundDecimals = 12;
 
 }  // namespace
 
 std::string unitsText(const mpz_class& units) {
-  return formatFixed(probabilityOfUnits(units), exactDecimals, Rounding::nearest);
+  return formatFixed(probabilityOfUnits(units), sumDecimals, Rounding::nearest);
 }
 
 const std::vector<BoundColumn>& boundColumns() {

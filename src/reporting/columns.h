@@ -28,6 +28,11 @@ const std::vector<BoundColumn>& boundColumns();
 // The columns a table shows for the event "at least atLeast of the events".
 std::vector<BoundColumn> tableColumns(std::int32_t atLeast);
 
+// The decimals of a sum of lines (exact: units of 10^-9) and of a bound
+// (rounded outwards) in the reports.
+inline constexpr int sumDecimals = 9;
+inline constexpr int boundDecimals = 12;
+
 // A sum of lines in units, exactly, with nine decimals, as the CSV shows S.
 std::string unitsText(const mpz_class& units);
 

@@ -172,8 +172,9 @@ std::string studyUsageText() {
          "  --help             show this text\n"
          "  --version          show the version\n"
          "\n"
-         "Exit status: 0 done, 1 a bound on the wrong side, 2 a refused command line or\n"
-         "file, 3 the instances do not fit in memory, 4 an internal error.\n";
+         "Exit status: 0 done, 1 a bound on the wrong side (or this text could not be\n"
+         "written), 2 a refused command line or file, 3 the instances do not fit in\n"
+         "memory, 4 an internal error.\n";
 }
 
 }  // namespace intersections

@@ -15,7 +15,7 @@ namespace {
 constexpr std::int64_t largestInt32 = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t largestSecond = std::numeric_limits<std::int64_t>::max();
 // The fields before union-bounds' row.
-constexpr std::size_t leadingFields = 7;
+constexpr std::size_t leadingFields = 8;
 
 [[noreturn]] void badField(const char* name, const std::string& text) {
   throw std::invalid_argument(std::string(name) + " \"" + text + "\" is not valid");
@@ -34,6 +34,18 @@ mpq_class decimalField(const char* name, const std::string& text) {
   return *value;
 }
 
+// A number as formatFixed writes it with `decimals` decimals: an optional
+// minus, digits, a point and exactly that many digits. A field cut short (the
+// last of a file stopped part-way) has fewer.
+mpq_class fixedField(const char* name, const std::string& text, int decimals) {
+  const std::size_t point = text.find('.');
+  const std::size_t first = !text.empty() && text[0] == '-' ? 1 : 0;
+  if (point == std::string::npos || point == first ||
+      text.size() - point - 1 != static_cast<std::size_t>(decimals))
+    badField(name, text);
+  return decimalField(name, text);
+}
+
 }  // namespace
 
 std::vector<std::string> splitCsvFields(const std::string& line) {
@@ -48,7 +60,9 @@ std::vector<std::string> splitCsvFields(const std::string& line) {
   return fields;
 }
 
-std::string instancesHeader() { return "n,density,P,m,r,second,probability," + csvHeader(); }
+std::string instancesHeader() {
+  return "n,density,P,m,r,boolean,second,probability," + csvHeader();
+}
 
 std::string exactDecimal(const mpq_class& value) {
   mpz_class denominator = value.get_den();
@@ -66,11 +80,13 @@ std::string exactDecimal(const mpq_class& value) {
   return formatFixed(value, std::max({twos, fives, 1}), Rounding::nearest);
 }
 
-std::string instancesRow(const StudyAnswers& answers, std::int32_t atLeast, std::int64_t second,
-                         const mpq_class& probability, const OrderBounds& row) {
+std::string instancesRow(const StudyAnswers& answers, std::int32_t atLeast, BooleanMode boolean,
+                         std::int64_t second, const mpq_class& probability,
+                         const OrderBounds& row) {
   return std::to_string(answers.n) + ',' + std::to_string(answers.density) + ',' +
          answers.probabilityText + ',' + std::to_string(answers.m) + ',' + std::to_string(atLeast) +
-         ',' + std::to_string(second) + ',' + exactDecimal(probability) + ',' + csvRow(row);
+         ',' + booleanModeText(boolean) + ',' + std::to_string(second) + ',' +
+         exactDecimal(probability) + ',' + csvRow(row);
 }
 
 InstanceRow parseInstancesRow(const std::string& line) {
@@ -88,18 +104,21 @@ InstanceRow parseInstancesRow(const std::string& line) {
   row.m = static_cast<std::int32_t>(wholeField("m", fields[3], 1, largestInt32));
   row.atLeast = static_cast<std::int32_t>(wholeField("r", fields[4], 1, row.n));
   row.study = fields[0] + ',' + fields[1] + ',' + fields[2] + ',' + fields[3] + ',' + fields[4];
-  row.second = wholeField("second", fields[5], 0, largestSecond);
-  row.probabilityText = fields[6];
-  row.probability = decimalField("probability", fields[6]);
-  if (row.probability < 0 || row.probability > 1) badField("probability", fields[6]);
-  row.order = static_cast<std::int32_t>(wholeField("order", fields[7], 1, std::min(row.n, row.m)));
-  decimalField("S", fields[8]);
-  row.bonferroni = decimalField("bonferroni", fields[9]);
+  if (!booleanModeOf(fields[5])) badField("boolean", fields[5]);
+  row.boolean = fields[5];
+  row.second = wholeField("second", fields[6], 0, largestSecond);
+  row.probabilityText = fields[7];
+  row.probability = decimalField("probability", fields[7]);
+  if (row.probability < 0 || row.probability > 1) badField("probability", fields[7]);
+  row.order = static_cast<std::int32_t>(wholeField("order", fields[8], 1, std::min(row.n, row.m)));
+  fixedField("S", fields[9], sumDecimals);
+  row.bonferroni = fixedField("bonferroni", fields[10], sumDecimals);
   for (std::size_t c = 0; c < boundColumns().size(); ++c) {
-    const std::string& text = fields[10 + c];
+    const std::string& text = fields[11 + c];
     row.boundTexts.push_back(text);
-    row.bounds.push_back(text.empty() ? std::nullopt
-                                      : std::optional(decimalField(boundColumns()[c].name, text)));
+    row.bounds.push_back(
+        text.empty() ? std::nullopt
+                     : std::optional(fixedField(boundColumns()[c].name, text, boundDecimals)));
   }
   return row;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bounds/order_bounds.h"
+#include "reporting/boolean_scope.h"
 #include "study/study_answers.h"
 
 namespace intersections {
@@ -16,8 +17,8 @@ namespace intersections {
 // of these files holds one).
 std::vector<std::string> splitCsvFields(const std::string& line);
 
-// The first line of an instances file: "n,density,P,m,r,second,probability,"
-// and the header of union-bounds' CSV.
+// The first line of an instances file: "n,density,P,m,r,boolean,second,
+// probability," and the header of union-bounds' CSV.
 std::string instancesHeader();
 
 // `value` exactly, in fixed notation; it must have a finite decimal expansion
@@ -25,15 +26,17 @@ std::string instancesHeader();
 std::string exactDecimal(const mpq_class& value);
 
 // One row of an instances file, without its line end: the answers, the event
-// bounded (at least r of the events; 1: the union), the second whose instance
-// it is, the exact probability of the event, then exactly the row that
-// union-bounds --csv prints for that order (with --at-least r).
-std::string instancesRow(const StudyAnswers& answers, std::int32_t atLeast, std::int64_t second,
-                         const mpq_class& probability, const OrderBounds& row);
+// bounded (at least r of the events; 1: the union), the Boolean bounds' mode
+// (booleanModeText), the second whose instance it is, the exact probability
+// of the event, then exactly the row that union-bounds --csv prints for that
+// order (with --at-least r, and --boolean or --no-boolean as the mode says).
+std::string instancesRow(const StudyAnswers& answers, std::int32_t atLeast, BooleanMode boolean,
+                         std::int64_t second, const mpq_class& probability, const OrderBounds& row);
 
 // One row read back.
 struct InstanceRow {
-  std::string study;  // "n,density,P,m,r" as written
+  std::string study;    // "n,density,P,m,r" as written
+  std::string boolean;  // the Boolean bounds' mode, as written
   std::int32_t n = 0;
   std::int32_t m = 0;
   std::int32_t atLeast = 1;
@@ -46,8 +49,10 @@ struct InstanceRow {
   std::vector<std::string> boundTexts;           // as written, "" where empty
 };
 
-// Parses one line of an instances file (without its line end). Throws
-// std::invalid_argument saying what is wrong.
+// Parses one line of an instances file (without its line end): every field
+// must be as a study writes it (S and bonferroni with nine decimals, each
+// bound empty or with twelve). Throws std::invalid_argument saying what is
+// wrong.
 InstanceRow parseInstancesRow(const std::string& line);
 
 }  // namespace intersections

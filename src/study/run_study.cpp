@@ -54,6 +54,9 @@ void writeSummary(std::ostream& out, const StudySummary& summary, bool csv) {
 bool summarizeFiles(const std::vector<std::string>& files, StudySummary& summary,
                     std::ostream& err) {
   bool wrongSide = false;
+  // The Boolean mode of the first row, and its file: rows made with another
+  // have other columns, and no summary mixes them.
+  std::string firstBoolean, firstFile;
   for (const std::string& name : files) {
     std::ifstream in(name);
     if (!in) throw FileRefusal("cannot open " + name + ": " + std::strerror(errno));
@@ -64,6 +67,8 @@ bool summarizeFiles(const std::vector<std::string>& files, StudySummary& summary
     };
     while (std::getline(in, line)) {
       ++number;
+      // A study writes whole rows; a file stopped part-way ends inside one.
+      if (in.eof()) refuse("the last line has no line end: the file is cut short");
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (number == 1) {
         if (line != instancesHeader())
@@ -71,7 +76,15 @@ bool summarizeFiles(const std::vector<std::string>& files, StudySummary& summary
         continue;
       }
       try {
-        for (const std::string& message : summary.add(parseInstancesRow(line))) {
+        const InstanceRow row = parseInstancesRow(line);
+        if (firstFile.empty()) {
+          firstBoolean = row.boolean;
+          firstFile = name;
+        } else if (row.boolean != firstBoolean) {
+          refuse("the row was made with the Boolean bounds' mode " + row.boolean + ", those of " +
+                 firstFile + " with " + firstBoolean + "; a summary does not mix them");
+        }
+        for (const std::string& message : summary.add(row)) {
           err << "bounds-study: " << message << '\n';
           wrongSide = true;
         }
@@ -109,7 +122,8 @@ bool studyInstances(const StudyOptions& options, std::int64_t first, int jobs,
   auto work = [&] {
     for (std::size_t at; !stop && (at = next++) < seconds.size();) {
       try {
-        InstanceResult result = studyInstance(options.answers, seconds[at], options.request);
+        InstanceResult result =
+            studyInstance(options.answers, seconds[at], options.request, options.boolean);
         const std::lock_guard lock(mutex);
         finished.emplace(at, std::move(result));
       } catch (const std::bad_alloc&) {
@@ -243,13 +257,16 @@ int runBoundsStudy(const std::vector<std::string>& args, std::ostream& out, std:
                    int terminal) {
   try {
     const StudyOptions options = parseStudyCommandLine(args);
-    if (options.help) {
-      out << studyUsageText();
-      return studyDone;
-    }
-    if (options.version) {
-      out << "bounds-study (intersections) " << versionText << '\n';
-      return studyDone;
+    if (options.help || options.version) {
+      if (options.help) {
+        out << studyUsageText();
+      } else {
+        out << "bounds-study (intersections) " << versionText << '\n';
+      }
+      out.flush();
+      if (out) return studyDone;
+      err << "bounds-study: cannot write standard output\n";
+      return studyTextNotWritten;
     }
     return run(options, out, err, terminal);
   } catch (const UsageError& error) {

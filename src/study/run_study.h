@@ -10,8 +10,9 @@ namespace intersections {
 enum StudyStatus : int {
   studyDone = 0,       // the summary was written
   studyWrongSide = 1,  // the summary was written, and some rigorous bound lies on the wrong side
-  studyRefused = 2,    // a command line or a file that cannot be followed; nothing computed
-  studyTooLarge = 3,   // the instances do not fit in memory
+  studyTextNotWritten = 1,  // --help or --version could not be written, as union-bounds says it
+  studyRefused = 2,         // a command line or a file that cannot be followed; nothing computed
+  studyTooLarge = 3,        // the instances do not fit in memory
   studyInternalError = 4
 };
 

@@ -13,7 +13,7 @@
 namespace intersections {
 
 InstanceResult studyInstance(const StudyAnswers& answers, std::int64_t second,
-                             const BoundsRequest& request) {
+                             const BoundsRequest& request, BooleanMode mode) {
   // The dialogue seeds with srand(static_cast<unsigned>(time(nullptr))).
   SeededDraws draws(static_cast<unsigned>(second));
   const PackedColumns columns =
@@ -25,7 +25,7 @@ InstanceResult studyInstance(const StudyAnswers& answers, std::int64_t second,
 
   InstanceResult result;
   for (const OrderBounds& row : bounds) {
-    result.rows.push_back(instancesRow(answers, request.atLeast, second, probability, row));
+    result.rows.push_back(instancesRow(answers, request.atLeast, mode, second, probability, row));
     for (const BoundColumn& column : boundColumns()) {
       const auto value = column.value(row);
       if (!value) continue;

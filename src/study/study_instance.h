@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bounds/order_bounds.h"
+#include "reporting/boolean_scope.h"
 #include "study/study_answers.h"
 
 namespace intersections {
@@ -21,11 +22,12 @@ struct InstanceResult {
 // the file would hold them; then the bounds of every order as union-bounds
 // computes them from that file (the Boolean ones for the orders up to
 // request.booleanOrders), checked against the exact probability of the
-// event bounded. The answers must make every line a probability (P from 0 to
-// 1, the 2n weights adding up to at most 1) and m >= 1. Draws from a
-// generator of its own, so instances can be studied on several threads at once.
+// event bounded; the rows name the Boolean bounds' `mode`. The answers must
+// make every line a probability (P from 0 to 1, the 2n weights adding up to
+// at most 1) and m >= 1. Draws from a generator of its own, so instances can
+// be studied on several threads at once.
 InstanceResult studyInstance(const StudyAnswers& answers, std::int64_t second,
-                             const BoundsRequest& request);
+                             const BoundsRequest& request, BooleanMode mode = BooleanMode::cheap);
 
 // A generous estimate of the peak memory that studyInstance needs for these answers.
 double instanceBytes(const StudyAnswers& answers);

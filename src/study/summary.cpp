@@ -19,9 +19,12 @@ std::string text(double value) {
   return formatFixed(mpq_class(value), distanceDecimals, Rounding::nearest);
 }
 
-std::string describe(const std::vector<std::string>& study) {
+std::string describe(const std::vector<std::string>& study, const std::string& boolean) {
+  const std::string flag = boolean == "all"    ? ", --boolean"
+                           : boolean == "none" ? ", --no-boolean"
+                                               : "";
   return "n = " + study[0] + ", density " + study[1] + ", P = " + study[2] + ", m = " + study[3] +
-         (study[4] == "1" ? "" : ", at least " + study[4] + " events");
+         (study[4] == "1" ? "" : ", at least " + study[4] + " events") + flag;
 }
 
 std::string joined(const std::vector<std::string>& study) {
@@ -43,11 +46,15 @@ std::vector<std::string> StudySummary::add(const InstanceRow& row) {
   const std::size_t perOrder = 1 + boundColumns().size();
   if (study_.empty()) {
     study_ = splitCsvFields(row.study);
+    boolean_ = row.boolean;
     orders_ = std::min(row.n, row.m);
     distances_.resize(static_cast<std::size_t>(orders_) * perOrder);
   } else if (row.study != joined(study_)) {
     throw std::invalid_argument("the row is of the study n,density,P,m,r = " + row.study +
                                 ", not of " + joined(study_));
+  } else if (row.boolean != boolean_) {
+    throw std::invalid_argument("the row was made with the Boolean bounds' mode " + row.boolean +
+                                ", the rows before with " + boolean_);
   }
   const std::string second = "second " + std::to_string(row.second);
   if (!seconds_.empty() && row.second == current_) {
@@ -143,8 +150,8 @@ void StudySummary::writeTable(std::ostream& out) const {
   const std::size_t count = seconds_.size();
   const std::int64_t first = *seconds_.begin(), last = *seconds_.rbegin();
   const bool everySecond = count == static_cast<std::size_t>(last - first) + 1;
-  out << describe(study_) << ": " << count << " instance" << (count == 1 ? "" : "s") << ", "
-      << (everySecond ? "the seconds " : "of the seconds ") << first << " to " << last
+  out << describe(study_, boolean_) << ": " << count << " instance" << (count == 1 ? "" : "s")
+      << ", " << (everySecond ? "the seconds " : "of the seconds ") << first << " to " << last
       << (everySecond ? "" : " (not every one)") << "\n\n";
   TextTable table{
       {"order", "bound", "side", "instances", "smallest", "mean", "median", "largest", "tightest"}};
@@ -167,10 +174,11 @@ void StudySummary::writeTable(std::ostream& out) const {
 }
 
 void StudySummary::writeCsv(std::ostream& out) const {
-  out << "n,density,P,m,r,first,last,order,bound,side,instances,smallest,mean,median,largest,"
-         "tightest\n";
+  out << "n,density,P,m,r,boolean,first,last,order,bound,side,instances,smallest,mean,median,"
+         "largest,tightest\n";
   if (seconds_.empty()) return;
-  const std::string prefix = joined(study_) + ',' + std::to_string(*seconds_.begin()) + ',' +
+  const std::string prefix = joined(study_) + ',' + boolean_ + ',' +
+                             std::to_string(*seconds_.begin()) + ',' +
                              std::to_string(*seconds_.rbegin()) + ',';
   for (const Line& line : lines()) {
     out << prefix << line.order << ',' << line.bound << ',' << (line.isUpper ? "upper" : "lower");

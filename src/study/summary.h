@@ -28,7 +28,7 @@ class StudySummary {
  public:
   // Adds one row. The rows of an instance come together, orders 1 to
   // min(m, n) in turn; no instance comes twice and every row is of the same
-  // study. Returns a line (wrongSideMessage) for each rigorous bound of the row
+  // study and Boolean mode. Returns a line (wrongSideMessage) for each rigorous bound of the row
   // that lies on the wrong side. Throws std::invalid_argument saying what is
   // wrong with the row.
   std::vector<std::string> add(const InstanceRow& row);
@@ -39,9 +39,9 @@ class StudySummary {
 
   // The aligned table with its legend, for people.
   void writeTable(std::ostream& out) const;
-  // The header "n,density,P,m,first,last,order,bound,side,instances,smallest,
-  // mean,median,largest,tightest" and one row per order and bound that has a
-  // value, lines ending in LF.
+  // The header "n,density,P,m,r,boolean,first,last,order,bound,side,
+  // instances,smallest,mean,median,largest,tightest" and one row per order and
+  // bound that has a value, lines ending in LF.
   void writeCsv(std::ostream& out) const;
 
  private:
@@ -60,6 +60,7 @@ class StudySummary {
   static std::vector<std::string> statistics(const Distances& distances);
 
   std::vector<std::string> study_;  // n, density, P, m, r as written
+  std::string boolean_;             // the Boolean bounds' mode of every row
   std::int32_t atLeast() const { return study_.size() > 4 ? std::stoi(study_[4]) : 1; }
   std::int32_t orders_ = 0;
   std::set<std::int64_t> seconds_;

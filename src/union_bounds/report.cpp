@@ -12,7 +12,6 @@ namespace intersections {
 
 namespace {
 
-constexpr int boundDecimals = 12;
 
 // `text` broken at blanks into lines of at most `width` characters, each
 // ending in LF.
