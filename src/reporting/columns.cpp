@@ -5,11 +5,6 @@
 
 namespace intersections {
 
-namespace {
-
-
-}  // namespace
-
 std::string unitsText(const mpz_class& units) {
   return formatFixed(probabilityOfUnits(units), sumDecimals, Rounding::nearest);
 }

@@ -12,7 +12,6 @@ namespace intersections {
 
 namespace {
 
-
 // `text` broken at blanks into lines of at most `width` characters, each
 // ending in LF.
 std::string wrapped(const std::string& text, std::size_t width) {
