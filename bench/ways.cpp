@@ -45,9 +45,9 @@ int childReference(const Case& c, const std::string& out) {
   const EventMatrix columns = transpose(matrix);
   std::ofstream file(out, std::ios::binary);
   for (const IndexSet& set : list) {
-    IntSequence indicator = columns[set[0] - 1];
+    IntSequence indicator = columns[static_cast<std::size_t>(set[0] - 1)];
     for (std::size_t i = 1; i < set.size(); ++i) {
-      indicator = coordProduct(indicator, columns[set[i] - 1]);
+      indicator = coordProduct(indicator, columns[static_cast<std::size_t>(set[i] - 1)]);
     }
     double sum = 0.0;
     for (std::size_t j = 0; j < indicator.size(); ++j) {

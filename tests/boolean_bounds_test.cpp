@@ -188,25 +188,29 @@ TEST(BooleanBounds, OfSymmetricIntervalsAreTheExactOptimumOfTheSums) {
   int infeasible = 0;
   for (int trial = 0; trial < 60; ++trial) {
     const int n = 2 + static_cast<int>(random() % 4);
-    const int r = 1 + static_cast<int>(random() % n);
+    const int r = 1 + static_cast<int>(random() % static_cast<unsigned>(n));
     // w[j]: the units of each atom of j events, often none.
-    std::vector<long> w(n + 1);
+    std::vector<long> w(static_cast<std::size_t>(n) + 1);
     long rest = one;
     for (int j = n; j >= 1; --j) {
       const long most = rest / choose(n, j).get_si();
-      w[j] = random() % 3 == 0 ? 0 : static_cast<long>(random() % (most / 2 + 1));
-      rest -= w[j] * choose(n, j).get_si();
+      w[static_cast<std::size_t>(j)] =
+          random() % 3 == 0
+              ? 0
+              : static_cast<long>(random() % static_cast<unsigned long>(most / 2 + 1));
+      rest -= w[static_cast<std::size_t>(j)] * choose(n, j).get_si();
     }
     std::vector<IntervalList> lines;
     std::vector<MomentInterval> moments;
     for (int i = 1; i <= n; ++i) {
       long units = 0;  // the line of i given events
-      for (int j = i; j <= n; ++j) units += choose(n - i, j - i).get_si() * w[j];
+      for (int j = i; j <= n; ++j)
+        units += choose(n - i, j - i).get_si() * w[static_cast<std::size_t>(j)];
       if (random() % 6 == 0) units += static_cast<long>(random() % 200000000) - 100000000;
       // Exact, one unit around, or wider.
       const int kind = static_cast<int>(random() % 3);
-      const long below = kind == 0 ? 0 : kind == 1 ? 1 : random() % 20000000;
-      const long above = kind == 0 ? 0 : kind == 1 ? 1 : random() % 20000000;
+      const long below = kind == 0 ? 0 : kind == 1 ? 1 : static_cast<long>(random() % 20000000);
+      const long above = kind == 0 ? 0 : kind == 1 ? 1 : static_cast<long>(random() % 20000000);
       const UnitInterval interval{
           static_cast<std::uint32_t>(std::clamp(units - below, 0L, long{one})),
           static_cast<std::uint32_t>(std::clamp(units + above, 0L, long{one}))};

@@ -113,8 +113,10 @@ TEST(KuaiAlajajiTakahara, OverABoxIsItsValueAtTheLowSinglesAndHighPairs) {
     Lines box, corner;
     auto widen = [&](std::uint32_t v) {
       return UnitInterval{
-          v - std::min<std::uint32_t>(v, random() % 3 == 0 ? 0 : random() % 40000000),
-          v + std::min<std::uint32_t>(unitsPerOne - v, random() % 40000000)};
+          v - std::min<std::uint32_t>(
+                  v, random() % 3 == 0 ? 0 : static_cast<std::uint32_t>(random() % 40000000)),
+          v + std::min<std::uint32_t>(unitsPerOne - v,
+                                      static_cast<std::uint32_t>(random() % 40000000))};
     };
     for (std::size_t i = 0; i < exact.singles.size(); ++i) {
       const UnitInterval w = widen(exact.singles.low(i));
@@ -151,7 +153,7 @@ TEST(CherryTree, ReadsEachEventWithTwoOfItsHeaviestPartners) {
   // and 1, 3 and 4 take 2 and 1.
   IntervalList singles, pairs;
   for (int i = 0; i < 5; ++i) singles.push({100, 100});
-  for (const std::uint32_t b : {9, 8, 1, 2, 7, 3, 4, 6, 5, 0}) pairs.push({b, b + 2});
+  for (const std::uint32_t b : {9u, 8u, 1u, 2u, 7u, 3u, 4u, 6u, 5u, 0u}) pairs.push({b, b + 2});
   EXPECT_EQ(cherryTriples({singles, pairs}, 2),
             (std::vector<Triple>{{0, 1, 2}, {1, 2, 3}, {1, 2, 4}}));
 }
@@ -222,9 +224,10 @@ TEST(CherryTree, TakesTheWorstEndOfEachLine) {
     return UnitInterval{hundredths * 10000000 - 10000000, hundredths * 10000000 + 10000000};
   };
   IntervalList singles, pairs;
-  for (const std::uint32_t a : {40, 30, 50}) singles.push(around(a));
-  for (const std::uint32_t b : {20, 30, 15}) pairs.push(around(b));  // {0,1}, {0,2}, {1,2}
-  const CherryBound bound = cherryBound({singles, pairs}, [&](const Triple&) { return around(10); });
+  for (const std::uint32_t a : {40u, 30u, 50u}) singles.push(around(a));
+  for (const std::uint32_t b : {20u, 30u, 15u}) pairs.push(around(b));  // {0,1}, {0,2}, {1,2}
+  const CherryBound bound =
+      cherryBound({singles, pairs}, [&](const Triple&) { return around(10); });
   EXPECT_EQ(bound.value, units(720000000));
   EXPECT_EQ(bound.first, (std::array<std::uint32_t, 2>{0, 2}));
   // A cherry that may be as large as 0.4 gains only the larger low(b), 0.19.
@@ -240,7 +243,8 @@ TEST(CherryTree, OffersBothNewEdgesOfEachStep) {
   // edge, gaining 0.4: 2 - 0.4 - 0.6 - 0.4 = 0.6.
   IntervalList singles, pairs;
   for (int i = 0; i < 4; ++i) singles.push({500000000, 500000000});
-  for (const std::uint32_t b : {40, 30, 0, 30, 20, 20}) pairs.push({b * 10000000, b * 10000000});
+  for (const std::uint32_t b : {40u, 30u, 0u, 30u, 20u, 20u})
+    pairs.push({b * 10000000, b * 10000000});
   const CherryBound bound =
       cherryBound({singles, pairs}, [](const Triple&) { return UnitInterval{}; });
   EXPECT_EQ(bound.value, units(600000000));

@@ -724,7 +724,7 @@ std::map<int, InterruptionCounts> interruptWhileWriting(int runsPerSignal, unsig
   fs::create_directory(dir);
   const fs::path file = dir / "prob.txt";
   std::map<int, InterruptionCounts> counts;
-  for (std::size_t run = 0; run < runsPerSignal * signals.size(); ++run) {
+  for (std::size_t run = 0; run < static_cast<std::size_t>(runsPerSignal) * signals.size(); ++run) {
     const int sig = signals[run % signals.size()];
     InterruptionCounts& count = counts[sig];
     fs::remove(file);

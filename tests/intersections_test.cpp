@@ -171,7 +171,7 @@ TEST(IntersectionProbabilities, ManyRowsWithEqualWeights) {
     in[static_cast<std::size_t>(event)][row] = true;
   };
   set(1, 1000);
-  for (std::size_t row : {0, 63, 64, 127, 1000}) set(2, row);
+  for (std::size_t row : {0u, 63u, 64u, 127u, 1000u}) set(2, row);
   for (std::size_t row = 0; row < rows; ++row) set(3, row);
   for (std::size_t row = 64; row < 128; ++row) set(512, row);
 

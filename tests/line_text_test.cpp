@@ -36,7 +36,7 @@ TEST(LineText, ProbabilityLinesOfThirteenBytes) {
   std::mt19937 random(7);
   std::uniform_int_distribution<std::uint32_t> units(0, unitsPerOne);
   for (int i = 0; i < 20000; ++i) {
-    const std::uint32_t value = i < 2 ? i * unitsPerOne : units(random);
+    const std::uint32_t value = i < 2 ? static_cast<std::uint32_t>(i) * unitsPerOne : units(random);
     char line[32];
     std::snprintf(line, sizeof line, "%u.%09u\r\n", value / unitsPerOne, value % unitsPerOne);
     ASSERT_EQ(probabilityLineValue(line), value) << line;

@@ -324,7 +324,7 @@ void compareWhenThe18thDigitIsExactlyFive(std::size_t randomScale) {
     const double value = std::ldexp(static_cast<double>(M), -k);
     const LeadingDigits digits = leadingDigits(value, 40);
     bool tie = digits.digit[17] == 5;
-    for (int j = 18; j < 40; ++j) tie = tie && digits.digit[j] == 0;
+    for (std::size_t j = 18; j < 40; ++j) tie = tie && digits.digit[j] == 0;
     if (tie) ++ties;
     comparison.checkAround(value, 1);
   }
@@ -373,7 +373,7 @@ void compareOnRunsOfNinesAndZerosAfterThe18thDigit(std::size_t randomScale) {
   auto consider = [&](double value, int q) {
     const LeadingDigits digits = leadingDigits(value, 30);
     if (digits.exponent + 1 != 18 + q) return;
-    int nines = 0, zeros = 0;
+    std::size_t nines = 0, zeros = 0;
     while (18 + nines < 30 && digits.digit[18 + nines] == 9) ++nines;
     while (18 + zeros < 30 && digits.digit[18 + zeros] == 0) ++zeros;
     if (nines >= 5) ++nineRuns;

@@ -56,8 +56,9 @@ TEST(HunterWorsley, SubtractsTheHeaviestSpanningTree) {
     IntervalList singles, pairs;
     mpz_class highs;
     for (std::size_t i = 0; i < n; ++i) {
-      const std::uint32_t low = random() % unitsPerOne;
-      const std::uint32_t high = low + random() % (unitsPerOne - low + 1);
+      const auto low = static_cast<std::uint32_t>(random() % unitsPerOne);
+      const std::uint32_t high =
+          low + static_cast<std::uint32_t>(random() % (unitsPerOne - low + 1));
       singles.push({low, high});
       highs += high;
     }

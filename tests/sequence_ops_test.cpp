@@ -60,7 +60,7 @@ TEST(Transpose, RefusesARowShorterThanTheFirst) {
 TEST(Transpose, RoundTripGivesTheMatrixBack) {
   std::srand(7);
   for (int n : {1, 2, 5, 33}) {
-    EventMatrix matrix(2 * n);
+    EventMatrix matrix(static_cast<std::size_t>(2 * n));
     for (IntSequence& row : matrix) {
       for (int e = 0; e < n; ++e) row.push_back(std::rand() % 2);
     }

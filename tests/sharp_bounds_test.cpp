@@ -125,57 +125,59 @@ TEST(SharpUnionBounds, MatchBorosPrekopaForThreeExactMoments) {
 // feasible.
 std::optional<UnionInterval> bruteForce(int n, const std::vector<MomentInterval>& moments,
                                         int atLeast) {
-  const int k = static_cast<int>(moments.size());
-  const int rows = 2 * k + 1, columns = n + 1 + 2 * k;
+  const auto events = static_cast<std::size_t>(n);
+  const auto least = static_cast<std::size_t>(atLeast);
+  const std::size_t k = moments.size();
+  const std::size_t rows = 2 * k + 1, columns = events + 1 + 2 * k;
   // Column j < n + 1 is v_j; then the slack of each upper side, then of each lower one.
-  std::vector<std::vector<mpq_class>> a(static_cast<std::size_t>(rows),
-                                        std::vector<mpq_class>(columns));
-  std::vector<mpq_class> b(static_cast<std::size_t>(rows));
-  for (int j = 0; j <= n; ++j) a[0][j] = 1;
+  std::vector<std::vector<mpq_class>> a(rows, std::vector<mpq_class>(columns));
+  std::vector<mpq_class> b(rows);
+  for (std::size_t j = 0; j <= events; ++j) a[0][j] = 1;
   b[0] = 1;
-  for (int i = 1; i <= k; ++i) {
-    for (int j = 0; j <= n; ++j) a[i][j] = a[k + i][j] = choose(j, i);
-    a[i][n + i] = 1;
-    a[k + i][n + k + i] = -1;
+  for (std::size_t i = 1; i <= k; ++i) {
+    for (std::size_t j = 0; j <= events; ++j)
+      a[i][j] = a[k + i][j] = choose(static_cast<int>(j), static_cast<int>(i));
+    a[i][events + i] = 1;
+    a[k + i][events + k + i] = -1;
     b[i] = moments[i - 1].high;
     b[k + i] = moments[i - 1].low;
   }
   std::optional<UnionInterval> best;
-  std::vector<bool> chosen(static_cast<std::size_t>(columns), false);
-  std::fill(chosen.begin(), chosen.begin() + rows, true);
+  std::vector<bool> chosen(columns, false);
+  std::fill(chosen.begin(), chosen.begin() + static_cast<std::ptrdiff_t>(rows), true);
   do {
-    std::vector<int> basis;
-    for (int c = 0; c < columns; ++c) {
+    std::vector<std::size_t> basis;
+    for (std::size_t c = 0; c < columns; ++c) {
       if (chosen[c]) basis.push_back(c);
     }
     // Gauss-Jordan on [B | b].
-    std::vector<std::vector<mpq_class>> m(static_cast<std::size_t>(rows));
-    for (int r = 0; r < rows; ++r) {
-      for (int c : basis) m[r].push_back(a[r][c]);
+    std::vector<std::vector<mpq_class>> m(rows);
+    for (std::size_t r = 0; r < rows; ++r) {
+      for (std::size_t c : basis) m[r].push_back(a[r][c]);
       m[r].push_back(b[r]);
     }
     bool singular = false;
-    for (int c = 0; c < rows && !singular; ++c) {
-      int p = c;
+    for (std::size_t c = 0; c < rows && !singular; ++c) {
+      std::size_t p = c;
       while (p < rows && m[p][c] == 0) ++p;
       if (p == rows) {
         singular = true;
         break;
       }
       std::swap(m[p], m[c]);
-      for (int r = 0; r < rows; ++r) {
+      for (std::size_t r = 0; r < rows; ++r) {
         if (r == c || m[r][c] == 0) continue;
         const mpq_class f = m[r][c] / m[c][c];
-        for (int j = c; j <= rows; ++j) m[r][j] -= f * m[c][j];
+        for (std::size_t j = c; j <= rows; ++j) m[r][j] -= f * m[c][j];
       }
     }
     if (singular) continue;
     mpq_class value;
     bool feasible = true;
-    for (int r = 0; r < rows; ++r) {
+    for (std::size_t r = 0; r < rows; ++r) {
       const mpq_class x = m[r][rows] / m[r][r];
       if (x < 0) feasible = false;
-      if (basis[r] >= atLeast && basis[r] <= n) value += x;
+      if (basis[r] >= least && basis[r] <= events) value += x;
     }
     if (!feasible) continue;
     if (!best) best = UnionInterval{value, value};
@@ -190,7 +192,8 @@ TEST(SharpUnionBounds, AgreeWithEveryBasicSolutionOfSmallPrograms) {
   int infeasible = 0;
   for (int trial = 0; trial < 120; ++trial) {
     const int n = 1 + static_cast<int>(random() % 5);
-    const int k = 1 + static_cast<int>(random() % std::min(n, n == 4 ? 4 : 3));
+    const int k =
+        1 + static_cast<int>(random() % static_cast<unsigned>(std::min(n, n == 4 ? 4 : 3)));
     const std::vector<mpq_class> v = randomDistribution(n, random);
     std::vector<MomentInterval> moments;
     for (int i = 1; i <= k; ++i) {
@@ -205,7 +208,8 @@ TEST(SharpUnionBounds, AgreeWithEveryBasicSolutionOfSmallPrograms) {
       };
       if (kind == 3) s += hundredths(static_cast<long>(random() % 200) - 100);
       if (s < 0) s = 0;
-      const mpq_class below = hundredths(random() % 5), above = hundredths(random() % 5);
+      const mpq_class below = hundredths(static_cast<long>(random() % 5)),
+                      above = hundredths(static_cast<long>(random() % 5));
       mpq_class low = kind == 2 ? s : s - below;
       if (low < 0) low = 0;
       moments.push_back({low, kind == 2 ? s : mpq_class(s + above)});
@@ -226,8 +230,10 @@ TEST(SharpUnionBounds, AgreeWithEveryBasicSolutionOfSmallPrograms) {
         break;
       }
       ASSERT_GE(exact.size(), static_cast<std::size_t>(order));
-      EXPECT_EQ(exact[order - 1].lower, expected->lower) << "order " << order;
-      EXPECT_EQ(exact[order - 1].upper, expected->upper) << "order " << order;
+      EXPECT_EQ(exact[static_cast<std::size_t>(order - 1)].lower, expected->lower)
+          << "order " << order;
+      EXPECT_EQ(exact[static_cast<std::size_t>(order - 1)].upper, expected->upper)
+          << "order " << order;
     }
   }
   EXPECT_GT(infeasible, 5) << "too few inconsistent programs to test that case";

@@ -28,7 +28,8 @@ struct Series {
   // The last run, with the child's processor time: wall time well above it
   // means the child waited for a processor. "0.123 s (cpu 0.120)".
   std::string last() const;
-  double mb() const { return maxRssKb / 1024.0; }  // the largest ru_maxrss, in 2^20 bytes
+  // The largest ru_maxrss, in 2^20 bytes.
+  double mb() const { return static_cast<double>(maxRssKb) / 1024.0; }
 };
 
 // `value` with `decimals` decimals, "-" for NaN.

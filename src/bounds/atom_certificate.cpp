@@ -69,7 +69,7 @@ mpq_class provedLowerBound(const std::vector<AtomRow>& rows, const DyadicMultipl
     total += mpz_class(static_cast<long>(numerator)) * end;
   }
   mpz_class denominator = unitsPerOne;
-  denominator <<= y.shift;
+  denominator <<= static_cast<mp_bitcnt_t>(y.shift);  // 0 to 60, see dyadicMultipliers
   mpq_class bound(total, denominator);
   bound.canonicalize();
   return bound;

@@ -16,7 +16,7 @@ AtomMaster::AtomMaster(const std::vector<AtomRow>& rows, std::int32_t order, std
       rowCount_(rowCount),
       modelRow_(rows.size(), -1) {
   rowOf_.reserve(rows.size() * 2);
-  for (std::size_t r = 0; r < rows.size(); ++r) rowOf_.emplace(rows[r].events, static_cast<int>(r));
+  for (std::size_t r = 0; r < rows.size(); ++r) rowOf_.emplace(rows[r].events, r);
   model_.setLogLevel(0);
   model_.setPrimalTolerance(tuning.firstPhasePrimalTolerance);
   model_.setDualTolerance(tuning.dualTolerance);
@@ -32,7 +32,7 @@ void AtomMaster::raiseOrder(std::int32_t order, std::size_t rowCount) {
   rowCount_ = rowCount;
 }
 
-void AtomMaster::appendRowsWithin(EventSet atom, std::vector<int>& rows) const {
+void AtomMaster::appendRowsWithin(EventSet atom, std::vector<std::size_t>& rows) const {
   rows.push_back(0);
   std::vector<EventSet> members;
   for (EventSet rest = atom; rest != 0; rest &= rest - 1) members.push_back(rest & -rest);
@@ -56,11 +56,12 @@ double AtomMaster::atomCost(std::size_t atom) const {
              : 0.0;
 }
 
-void AtomMaster::addRows(const std::vector<int>& rows) {
+void AtomMaster::addRows(const std::vector<std::size_t>& rows) {
   std::vector<double> low, high, value;
   std::vector<CoinBigIndex> starts{0};
-  std::vector<int> index, added;
-  for (const int r : rows) {
+  std::vector<int> index;
+  std::vector<std::size_t> added;
+  for (const std::size_t r : rows) {
     if (modelRow_[r] >= 0) continue;
     modelRow_[r] = model_.numberRows() + static_cast<int>(added.size());
     added.push_back(r);
@@ -85,7 +86,7 @@ void AtomMaster::addRows(const std::vector<int>& rows) {
   std::vector<CoinBigIndex> columnStarts;
   std::vector<int> columnRows;
   std::vector<double> columnValues;
-  for (const int r : added) {
+  for (const std::size_t r : added) {
     for (const double side : {1.0, -1.0}) {
       columnStarts.push_back(static_cast<CoinBigIndex>(columnRows.size()));
       columnRows.push_back(modelRow_[r]);
@@ -106,7 +107,8 @@ void AtomMaster::addRows(const std::vector<int>& rows) {
 void AtomMaster::addAtoms(const std::vector<EventSet>& atoms) {
   if (atoms.empty()) return;
   std::vector<CoinBigIndex> starts{0};
-  std::vector<int> index, within;
+  std::vector<int> index;
+  std::vector<std::size_t> within;
   std::vector<double> high, cost;
   int column = model_.numberColumns();
   for (const EventSet atom : atoms) {
@@ -115,7 +117,7 @@ void AtomMaster::addAtoms(const std::vector<EventSet>& atoms) {
     // An atom's probability is at most that of every set of events it holds.
     std::uint32_t cap = unitsPerOne;
     const std::size_t first = index.size();
-    for (const int r : within) {
+    for (const std::size_t r : within) {
       cap = std::min(cap, rows_[r].high);
       if (modelRow_[r] >= 0) index.push_back(modelRow_[r]);
     }
@@ -153,12 +155,12 @@ void AtomMaster::dropCaps() {
 
 std::vector<long double> AtomMaster::activityOf(const std::vector<long double>& x) const {
   std::vector<long double> activity(rows_.size(), 0.0L);
-  std::vector<int> within;
+  std::vector<std::size_t> within;
   for (std::size_t atom = 0; atom < atoms_.size(); ++atom) {
     if (x[atom] == 0) continue;
     within.clear();
     appendRowsWithin(atoms_[atom], within);
-    for (const int r : within) activity[r] += x[atom];
+    for (const std::size_t r : within) activity[r] += x[atom];
   }
   return activity;
 }
@@ -220,21 +222,21 @@ std::vector<double> AtomMaster::duals() const {
   return result;
 }
 
-std::vector<int> AtomMaster::violatedRows(std::size_t most, double slack) const {
+std::vector<std::size_t> AtomMaster::violatedRows(std::size_t most, double slack) const {
   const std::vector<long double> activity = activityOf(solution());
-  std::vector<std::pair<long double, int>> violated;
+  std::vector<std::pair<long double, std::size_t>> violated;
   for (std::size_t r = 0; r < rowCount_; ++r) {
     if (modelRow_[r] >= 0) continue;
     const long double units = activity[r] * unitsPerOne;
     const long double excess = std::max(rows_[r].low - units, units - rows_[r].high);
-    if (excess > slack) violated.emplace_back(-excess, static_cast<int>(r));
+    if (excess > slack) violated.emplace_back(-excess, r);
   }
   if (violated.size() > most) {
     std::nth_element(violated.begin(), violated.begin() + static_cast<std::ptrdiff_t>(most),
                      violated.end());
     violated.resize(most);
   }
-  std::vector<int> result;
+  std::vector<std::size_t> result;
   for (const auto& entry : violated) result.push_back(entry.second);
   return result;
 }

@@ -37,7 +37,7 @@ class AtomMaster {
   void raiseOrder(std::int32_t order, std::size_t rowCount);
 
   // Adds the rows (indices into the rows) that the master lacks.
-  void addRows(const std::vector<int>& rows);
+  void addRows(const std::vector<std::size_t>& rows);
   // Adds atoms the master lacks.
   void addAtoms(const std::vector<EventSet>& atoms);
   // Sets the objective: sign 0 is the first phase (the total violation of
@@ -57,12 +57,12 @@ class AtomMaster {
   std::vector<double> duals() const;
   // The rows the master lacks that its solution leaves outside their
   // interval by more than `slack` units, the worst first, at most `most`.
-  std::vector<int> violatedRows(std::size_t most, double slack) const;
+  std::vector<std::size_t> violatedRows(std::size_t most, double slack) const;
   const std::vector<EventSet>& atoms() const { return atoms_; }
 
  private:
   // The rows whose events lie within `atom`: its subsets of at most order_ events.
-  void appendRowsWithin(EventSet atom, std::vector<int>& rows) const;
+  void appendRowsWithin(EventSet atom, std::vector<std::size_t>& rows) const;
   double atomCost(std::size_t atom) const;
   // The master's solution x, a probability per atom.
   std::vector<long double> solution() const;
@@ -73,7 +73,7 @@ class AtomMaster {
   double secondPhasePrimalTolerance_;
   const std::vector<AtomRow>& rows_;
   std::size_t rowCount_;
-  std::unordered_map<EventSet, int> rowOf_;
+  std::unordered_map<EventSet, std::size_t> rowOf_;
   std::vector<int> modelRow_;  // per row, its row in the model, or -1
   ClpSimplex model_;
   std::vector<int> artificials_;  // their columns

@@ -80,7 +80,7 @@ PhaseResult ColumnGeneration::run(AtomMaster& master, std::vector<std::uint8_t>&
     result.gap = result.masterValue - result.proved.get_d();
     if (progress_) progress_({order_, upper, round, result.gap});
     if (!optimal) return result;
-    const std::vector<int> violated = master.violatedRows(
+    const std::vector<std::size_t> violated = master.violatedRows(
         rowsPerRound_, objective.sign == 0 ? tuning_.firstPhaseSlack : tuning_.secondPhaseSlack);
     const std::vector<EventSet> atoms = candidates(inMaster, y.shift);
     // With every row kept, the master's optimum is that of the whole problem

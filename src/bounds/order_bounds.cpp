@@ -85,7 +85,8 @@ std::vector<OrderBounds> boundsByOrder(const Observations& seen, const BoundsReq
   if (booleanOrders > 0) {
     if (seen.lines.size() < booleanOrders)
       throw std::invalid_argument("boundsByOrder: the lines of the Boolean orders were not kept");
-    const std::vector<IntervalList> kept(seen.lines.begin(), seen.lines.begin() + booleanOrders);
+    const std::vector<IntervalList> kept(
+        seen.lines.begin(), seen.lines.begin() + static_cast<std::ptrdiff_t>(booleanOrders));
     boolean = booleanBounds(n, kept, r, request.progress);
     if (boolean.size() < booleanOrders) throw InconsistentValues(boolean.size() + 1, n);
   }

@@ -39,7 +39,7 @@ Digits roundTo17(double magnitude) {
   char* end = scientific(quickPrecision);
   // text is "d.ddd...e+XX": mantissa digits at 0 and 2..precision+1.
   bool carryPossible = true;
-  for (int k = 18; k <= quickPrecision; ++k) {
+  for (std::size_t k = 18; k <= quickPrecision; ++k) {
     if (text[k + 1] != '0') {
       carryPossible = false;
       break;
@@ -47,19 +47,22 @@ Digits roundTo17(double magnitude) {
   }
   if (carryPossible) end = scientific(exactPrecision);
 
-  const char* e = static_cast<const char*>(std::memchr(text.data(), 'e', end - text.data()));
+  const char* e = static_cast<const char*>(
+      std::memchr(text.data(), 'e', static_cast<std::size_t>(end - text.data())));
   int exponent = 0;
   std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
 
   Digits d{};
   d.digit[0] = text[0];
-  for (int k = 1; k < keptDigits; ++k) d.digit[k] = text[k + 1];
+  for (std::size_t k = 1; k < keptDigits; ++k) d.digit[k] = text[k + 1];
   d.exponent = exponent;
   if (text[keptDigits + 1] >= '5') {
+    // k is signed so that it can run past the first digit, to -1.
     int k = keptDigits - 1;
-    while (k >= 0 && d.digit[k] == '9') d.digit[k--] = '0';
+    while (k >= 0 && d.digit[static_cast<std::size_t>(k)] == '9')
+      d.digit[static_cast<std::size_t>(k--)] = '0';
     if (k >= 0) {
-      ++d.digit[k];
+      ++d.digit[static_cast<std::size_t>(k)];
     } else {
       d.digit[0] = '1';  // 99...9 became 100...0: one more digit before the point
       ++d.exponent;
@@ -92,7 +95,9 @@ std::size_t writeProbability(double value, char* out) {
   // the 17th are 0. The integer value * 10^9, truncated, is made of the
   // digits k = 0 .. exponent + 9, and digit exponent + 10 decides the
   // rounding of the last decimal.
-  auto digitAt = [&](int k) { return k >= 0 && k < keptDigits ? d.digit[k] : '0'; };
+  auto digitAt = [&](int k) {
+    return k >= 0 && k < keptDigits ? d.digit[static_cast<std::size_t>(k)] : '0';
+  };
   const int last = d.exponent + decimals;
   // Scaled digits, most significant first, with room for a carry in front and
   // at least ten digits so that one stands before the point.
@@ -100,9 +105,11 @@ std::size_t writeProbability(double value, char* out) {
   const int count = last + 1 > decimals + 1 ? last + 1 : decimals + 1;
   const int lead = count - (last + 1);  // zeros in front of digit 0
   scaled[0] = '0';
-  for (int i = 0; i < count; ++i) scaled[1 + i] = i < lead ? '0' : digitAt(i - lead);
+  for (int i = 0; i < count; ++i)
+    scaled[1 + static_cast<std::size_t>(i)] = i < lead ? '0' : digitAt(i - lead);
   if (digitAt(last + 1) >= '5') {
-    int i = count;
+    // Stops at scaled[0] at the latest, which is '0'.
+    auto i = static_cast<std::size_t>(count);
     while (scaled[i] == '9') scaled[i--] = '0';
     ++scaled[i];
   }

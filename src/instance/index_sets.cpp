@@ -36,18 +36,22 @@ template <typename Set>
 int stepIndexSet(Set& set, std::int32_t n, std::int32_t m) {
   const std::int64_t largest = std::min<std::int64_t>(m, n);
   const auto size = static_cast<std::int64_t>(set.size());
+  // Positions are signed, as the bounds below are; each one used lies within the set.
+  auto at = [&set](std::int64_t position) -> auto& {
+    return set[static_cast<std::size_t>(position)];
+  };
   // The rightmost entry that can still grow: entry i (from 0) of a set of
   // `size` events is at most n - size + 1 + i.
   for (std::int64_t i = size - 1; i >= 0; --i) {
-    if (set[i] < n - size + 1 + i) {
-      ++set[i];
-      for (std::int64_t j = i + 1; j < size; ++j) set[j] = set[j - 1] + 1;
+    if (at(i) < n - size + 1 + i) {
+      ++at(i);
+      for (std::int64_t j = i + 1; j < size; ++j) at(j) = at(j - 1) + 1;
       return static_cast<int>(i);
     }
   }
   if (size >= largest) return -1;
   set.push_back(0);
-  for (std::int64_t j = 0; j <= size; ++j) set[j] = static_cast<std::int32_t>(j + 1);
+  for (std::int64_t j = 0; j <= size; ++j) at(j) = static_cast<std::int32_t>(j + 1);
   return 0;
 }
 

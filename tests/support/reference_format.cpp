@@ -146,7 +146,8 @@ std::size_t referenceFormat(double value, char* out) {
   const LeadingDigits exact = leadingDigits(magnitude, 18);
   // First step: 17 significant digits, up when the 18th is 5 or more.
   std::uint64_t kept = 0;
-  for (int i = 0; i < 17; ++i) kept = kept * 10 + static_cast<std::uint64_t>(exact.digit[i]);
+  for (std::size_t i = 0; i < 17; ++i)
+    kept = kept * 10 + static_cast<std::uint64_t>(exact.digit[i]);
   int exponent = exact.exponent;  // the rounded value is kept * 10^(exponent - 16)
   if (exact.digit[17] >= 5 && ++kept == 100000000000000000ULL) {
     kept = 10000000000000000ULL;
