@@ -354,9 +354,9 @@ TEST(BoundsStudy, RefusesWhatItCannotFollow) {
     std::vector<std::string> args;       // "FILE" stands for a file in a scratch folder
     std::optional<std::string> content;  // of FILE; none: no such file
     int status;
-    std::string message;               // after "bounds-study: "; FILE for its path
-    std::optional<std::string> other;  // of FILE2, a second file
-    bool outputFails = false;          // standard output takes nothing (a full disk)
+    std::string message;                              // after "bounds-study: "; FILE for its path
+    std::optional<std::string> other = std::nullopt;  // of FILE2, a second file
+    bool outputFails = false;                         // standard output takes nothing (a full disk)
   };
   const std::string usage = "; try 'bounds-study --help'";
   const std::string header = instancesHeader() + "\n";

@@ -95,7 +95,9 @@ TEST(Decimal, ParsesExactlyWhatIsADecimalNumber) {
     SCOPED_TRACE(std::string("\"") + c.text + "\"");
     const std::optional<mpq_class> value = parseDecimal(c.text);
     ASSERT_EQ(value.has_value(), c.value.has_value());
-    if (value) EXPECT_EQ(*value, *c.value);
+    if (value) {
+      EXPECT_EQ(*value, *c.value);
+    }
   }
 }
 

@@ -51,8 +51,8 @@ TEST(StatusLine, EachTextReplacesTheOneBefore) {
       {"abcd", "\rabcd"},
       {"", "\r    \r"},  // as wide as the widest text shown
       {"", ""},          // a blank line is not blanked again
-      {wide, "\r" + wide.substr(0, 79)},
-      {"x", "\rx" + std::string(78, ' ')},
+      {wide, std::string("\r").append(wide, 0, 79)},
+      {"x", std::string("\rx").append(78, ' ')},
   };
   {
     StatusLine line(pipeEnds[1]);
@@ -61,7 +61,9 @@ TEST(StatusLine, EachTextReplacesTheOneBefore) {
       EXPECT_EQ(pipeEnds.drain(), step.wrote) << "showing \"" << step.text << "\"";
     }
   }
-  EXPECT_EQ(pipeEnds.drain(), "\r" + std::string(79, ' ') + "\r") << "cleared when it goes";
+  std::string cleared(81, ' ');
+  cleared.front() = cleared.back() = '\r';
+  EXPECT_EQ(pipeEnds.drain(), cleared) << "cleared when it goes";
   StatusLine none(-1);
   none.show("abc");
   EXPECT_FALSE(none.active());

@@ -112,7 +112,7 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
     }
     if (c.m == c.n) {
       // All orders pin the union down to the rounding of the 2^n - 1 lines.
-      const mpq_class slack(mpz_class(1) << c.n, mpz_class(1000000000));
+      const mpq_class slack(mpz_class(1) << static_cast<mp_bitcnt_t>(c.n), mpz_class(1000000000));
       EXPECT_LE(P - rows.back().lower, slack);
       EXPECT_LE(rows.back().upper - P, slack);
     }
@@ -121,8 +121,9 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
       BoundsRequest request;
       request.atLeast = r;
       for (const OrderBounds& row : boundsByOrder(file.observations, request)) {
-        EXPECT_LE(row.lower, atLeast[r]) << "r = " << r << ", order " << row.order;
-        EXPECT_GE(row.upper, atLeast[r]) << "r = " << r << ", order " << row.order;
+        const mpq_class& exact = atLeast[static_cast<std::size_t>(r)];
+        EXPECT_LE(row.lower, exact) << "r = " << r << ", order " << row.order;
+        EXPECT_GE(row.upper, exact) << "r = " << r << ", order " << row.order;
         EXPECT_FALSE(row.hunterWorsley || row.deCaen || row.kat || row.cherry);
       }
     }
