@@ -68,10 +68,10 @@ int main(int argc, char** argv) {
   }
   if (cases.empty())
     cases = {{12, 30, 0.9, 4}, {12, 10, 0.5, 3}, {16, 20, 0.9, 3}, {20, 10, 0.5, 3}};
-  std::printf("%-18s %5s %10s %12s %-30s %s\n", "case", "order", "seconds", "largest gap", "bounds",
-              "peak MB");
+  std::printf("%-18s %5s %10s %10s %10s %12s %-30s %s\n", "case", "order", "seconds", "work",
+              "work/s", "largest gap", "bounds", "peak MB");
   for (const Case& c : cases) {
-    std::vector<double> seconds;
+    std::vector<double> seconds, rates;
     std::vector<BooleanOrderBounds> bounds;
     double gap = 0;  // the largest over all runs
     for (int run = 0; run < runs; ++run) {
@@ -87,9 +87,11 @@ int main(int argc, char** argv) {
       });
       seconds.push_back(
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      rates.push_back(static_cast<double>(bounds.back().work) / seconds.back());
       for (const BooleanOrderBounds& b : bounds) gap = std::max(gap, b.largestGap);
     }
     std::sort(seconds.begin(), seconds.end());
+    std::sort(rates.begin(), rates.end());
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     char label[64];
@@ -97,8 +99,9 @@ int main(int argc, char** argv) {
     char shown[96];
     std::snprintf(shown, sizeof shown, "[%.10f, %.10f]", bounds.back().lower.get_d(),
                   bounds.back().upper.get_d());
-    std::printf("%-18s %5d %10.3f %12.2e %-30s %.1f\n", label, c.m, seconds[seconds.size() / 2],
-                gap, shown, static_cast<double>(usage.ru_maxrss) / 1024);
+    std::printf("%-18s %5d %10.3f %10llu %10.0f %12.2e %-30s %.1f\n", label, c.m,
+                seconds[seconds.size() / 2], static_cast<unsigned long long>(bounds.back().work),
+                rates[rates.size() / 2], gap, shown, static_cast<double>(usage.ru_maxrss) / 1024);
     std::fflush(stdout);
   }
   return 0;

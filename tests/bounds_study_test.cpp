@@ -53,7 +53,7 @@ std::vector<std::string> linesAfterHeader(const std::string& text) {
 // A row of an instances file from its eighth field on: union-bounds' row.
 std::string boundsPart(const std::string& row) {
   std::size_t at = 0;
-  for (int field = 0; field < 8; ++field) at = row.find(',', at) + 1;
+  for (int field = 0; field < 10; ++field) at = row.find(',', at) + 1;
   return row.substr(at);
 }
 
@@ -96,7 +96,8 @@ TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
                                          booleanMemoryBytes(memoryLimit()))
                                 .orders;
     const BooleanMode mode = c.boolean ? BooleanMode::all : BooleanMode::none;
-    const InstanceResult result = studyInstance(answers, c.second, request, mode);
+    const InstanceResult result =
+        studyInstance(answers, c.second, request, {mode, 0, std::nullopt});
     EXPECT_TRUE(result.wrongSide.empty());
     const std::vector<std::string> expected = linesAfterHeader(out.str());
     ASSERT_EQ(result.rows.size(), expected.size());
@@ -106,7 +107,7 @@ TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
                                       : probabilityOfAtLeast(columns, weights[0], c.atLeast);
     const std::string lead = std::to_string(c.n) + ',' + std::to_string(c.density) + ',' + c.P +
                              ',' + std::to_string(c.m) + ',' + std::to_string(c.atLeast) + ',' +
-                             booleanModeText(mode) + ',' + std::to_string(c.second) + ',';
+                             booleanModeText(mode) + ",0,," + std::to_string(c.second) + ',';
     for (std::size_t i = 0; i < expected.size(); ++i) {
       const std::string& row = result.rows[i];
       EXPECT_EQ(row.substr(0, lead.size()), lead);
@@ -234,7 +235,7 @@ TEST(BoundsStudy, SummaryOfInstancesFilesMadeByHand) {
   // bounds are lower, both (a tie), de_caen; upper 1, 3, 1 and
   // hunter_worsley 1, 2, 2 (e-8): both, hunter_worsley, upper.
   const std::string head = instancesHeader() + "\n";
-  const std::string lead = "2,40,0.5,2,1,default,";
+  const std::string lead = "2,40,0.5,2,1,default,15000,,";
   // The rows give the columns up to de_caen; the later ones are left empty.
   const auto fields = [](const std::string& line) {
     return static_cast<std::size_t>(std::count(line.begin(), line.end(), ',')) + 1;
@@ -262,33 +263,38 @@ TEST(BoundsStudy, SummaryOfInstancesFilesMadeByHand) {
   EXPECT_EQ(result.err,
             "bounds-study: second 12: the true probability 0.5 lies below the de_caen bound of "
             "order 2 (0.500000100000)\n");
-  const std::string prefix = "2,40,0.5,2,1,default,10,12,";
+  const std::string prefix = "2,40,0.5,2,1,default,15000,,10,12,";
   EXPECT_EQ(
       result.out,
-      "n,density,P,m,r,boolean,first,last,order,bound,side,instances,smallest,mean,median,"
-      "largest,tightest\n" +
+      "n,density,P,m,r,boolean,boolean_limit,delta,first,last,order,bound,side,instances,"
+      "smallest,mean,median,largest,tightest,gap_smallest,gap_mean,gap_median,gap_largest,best,"
+      "not_optimal\n" +
           prefix +
-          "1,bonferroni,upper,3,0.100000000000,0.200000000000,0.200000000000,0.300000000000,\n" +
+          "1,bonferroni,upper,3,0.100000000000,0.200000000000,0.200000000000,0.300000000000,,,,,,,"
+          "\n" +
           prefix +
-          "1,lower,lower,3,0.100000000000,0.150000000000,0.150000000000,0.200000000000,3\n" +
+          "1,lower,lower,3,0.100000000000,0.150000000000,0.150000000000,0.200000000000,3,,,,,,\n" +
           prefix +
-          "1,upper,upper,3,0.100000001000,0.200000000333,0.200000000000,0.300000000000,3\n" +
+          "1,upper,upper,3,0.100000001000,0.200000000333,0.200000000000,0.300000000000,3,,,,,,\n" +
           prefix +
-          "2,bonferroni,lower,3,-0.000000001000,0.016666666333,0.000000000000,0.050000000000,\n" +
+          "2,bonferroni,lower,3,-0.000000001000,0.016666666333,0.000000000000,0.050000000000,,,,,,,"
+          "\n" +
           prefix +
-          "2,lower,lower,3,0.000000010000,0.000000020000,0.000000020000,0.000000030000,2\n" +
+          "2,lower,lower,3,0.000000010000,0.000000020000,0.000000020000,0.000000030000,2,,,,,,\n" +
           prefix +
-          "2,upper,upper,3,0.000000010000,0.000000016667,0.000000010000,0.000000030000,2\n" +
+          "2,upper,upper,3,0.000000010000,0.000000016667,0.000000010000,0.000000030000,2,,,,,,\n" +
           prefix +
           "2,hunter_worsley,upper,3,0.000000010000,0.000000016667,0.000000020000,0.000000020000,"
-          "2\n" +
+          "2,,,,,,\n" +
           prefix +
-          "2,de_caen,lower,3,-0.000000100000,0.016666640000,0.000000020000,0.050000000000,2\n");
+          "2,de_caen,lower,3,-0.000000100000,0.016666640000,0.000000020000,0.050000000000,2,,,,,,"
+          "\n");
   // Two instances: the median is the mean of the middle two.
   EXPECT_NE(
       study({"--summarize", "--csv", a})
-          .out.find("\n2,40,0.5,2,1,default,10,11,2,lower,lower,2,0.000000010000,0.000000015000,"
-                    "0.000000015000,0.000000020000,2\n"),
+          .out.find(
+              "\n2,40,0.5,2,1,default,15000,,10,11,2,lower,lower,2,0.000000010000,0.000000015000,"
+              "0.000000015000,0.000000020000,2,,,,,,\n"),
       std::string::npos);
   const Outcome table = study({"--summarize", a, b});
   EXPECT_EQ(table.out.substr(0, table.out.find('\n') + 1),
@@ -369,16 +375,16 @@ TEST(BoundsStudy, RefusesWhatItCannotFollow) {
     return text + std::string(headerFields - fields(text), ',') + "\n";
   };
   const std::string row1 = padded(
-      "2,40,0.5,2,1,default,10,0.5,1,0.600000000,0.600000000,0.300000000000,"
+      "2,40,0.5,2,1,default,15000,,10,0.5,1,0.600000000,0.600000000,0.300000000000,"
       "0.600000001000,,");
   const std::string row2 = padded(
-      "2,40,0.5,2,1,default,10,0.5,2,0.100000000,0.500000000,0.499999990000,0.500000010000,"
+      "2,40,0.5,2,1,default,15000,,10,0.5,2,0.100000000,0.500000000,0.499999990000,0.500000010000,"
       "0.500000010000,"
       "0.450000000000");
   // The same row of second 11.
-  auto secondEleven = [](std::string row) { return row.replace(21, 2, "11"); };
+  auto secondEleven = [](std::string row) { return row.replace(28, 2, "11"); };
   // The same row made with --no-boolean.
-  auto noBoolean = [](std::string row) { return row.replace(13, 7, "none"); };
+  auto noBoolean = [](std::string row) { return row.replace(13, 13, "none,0"); };
   const Case cases[] = {
       {"I not below S",
        {"--shard", "3/3", "4", "50", "0.9", "4"},
@@ -485,8 +491,8 @@ TEST(BoundsStudy, RefusesWhatItCannotFollow) {
        {"--summarize", "FILE", "FILE2"},
        header + row1 + row2,
        2,
-       "FILE2:2: the row was made with the Boolean bounds' mode none, those of FILE with "
-       "default; a summary does not mix them",
+       "FILE2:2: the row was made with the options boolean,boolean_limit,delta = none,0,, those "
+       "of FILE with default,15000,; a summary does not mix them",
        header + noBoolean(secondEleven(row1)) + noBoolean(secondEleven(row2))},
       {"--help to a full disk",
        {"--help"},

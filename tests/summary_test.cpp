@@ -23,13 +23,13 @@ std::string row(int second, const std::string& lower, const std::string& upper,
   const auto bound = [](const std::string& text) {
     return text + std::string(14 - text.size(), '0');
   };
-  return "2,40,0.5,1,1,default," + std::to_string(second) + ",0.5,1,0.900000000,0.900000000," +
-         bound(lower) + "," + bound(upper) + ",,,,," + bound(booleanLower) + "," +
-         bound(booleanUpper);
+  return "2,40,0.5,1,1,default,15000,," + std::to_string(second) +
+         ",0.5,1,0.900000000,0.900000000," + bound(lower) + "," + bound(upper) + ",,,,," +
+         bound(booleanLower) + "," + bound(booleanUpper) + ",1";
 }
 
 std::string csvOf(const std::vector<std::string>& rows) {
-  StudySummary summary;
+  GridSummary summary;
   for (const std::string& text : rows) summary.add(parseInstancesRow(text));
   summary.finish();
   std::ostringstream out;
@@ -37,7 +37,7 @@ std::string csvOf(const std::vector<std::string>& rows) {
   return out.str();
 }
 
-// The figures of `bound` in a summary CSV: "instances,smallest,mean,median,largest,tightest".
+// The figures of `bound` in a summary CSV: what follows its side.
 std::string figures(const std::string& csv, const std::string& bound) {
   const std::string key = ",1," + bound + ",";
   const std::size_t at = csv.find(key);
@@ -59,14 +59,26 @@ TEST(StudySummary, FiguresOfEachBound) {
     const char* bound;
     const char* figures;
   };
+  // Each line's figures after its side: instances, smallest, mean, median,
+  // largest, tightest; then the gap to the Boolean bound of its side:
+  // smallest, mean, median, largest, best; then not_optimal.
   const Case cases[] = {
-      // distances 0.1, 0.2, 0.3, 0.4: an even count, the median between the middle two
-      {"lower", "4,0.100000000000,0.250000000000,0.250000000000,0.400000000000,1"},
-      {"upper", "4,0.100000000000,0.250000000000,0.250000000000,0.400000000000,1"},
-      {"boolean_lower", "4,0.010000000000,0.067500000000,0.030000000000,0.200000000000,4"},
-      {"boolean_upper", "4,0.010000000000,0.042500000000,0.030000000000,0.100000000000,4"},
+      // distances 0.1, 0.2, 0.3, 0.4: an even count, the median between the
+      // middle two; the only classical bound of its side, always the
+      // tightest; gaps 0.05, 0, 0.29, 0.39, reaching the best once
+      {"lower",
+       "4,0.100000000000,0.250000000000,0.250000000000,0.400000000000,4,"
+       "0.000000000000,0.182500000000,0.170000000000,0.390000000000,1,"},
+      {"upper",
+       "4,0.100000000000,0.250000000000,0.250000000000,0.400000000000,4,"
+       "0.000000000000,0.207500000000,0.220000000000,0.390000000000,1,"},
+      // the reference: no tightest, no gap, and none of them stopped short
+      {"boolean_lower", "4,0.010000000000,0.067500000000,0.030000000000,0.200000000000,,,,,,,0"},
+      {"boolean_upper", "4,0.010000000000,0.042500000000,0.030000000000,0.100000000000,,,,,,,0"},
       // 0.9 - 0.5 each time, and never "tightest": it is not rigorous
-      {"bonferroni", "4,0.400000000000,0.400000000000,0.400000000000,0.400000000000,"},
+      {"bonferroni",
+       "4,0.400000000000,0.400000000000,0.400000000000,0.400000000000,,"
+       "0.300000000000,0.357500000000,0.370000000000,0.390000000000,0,"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bound);
@@ -74,7 +86,8 @@ TEST(StudySummary, FiguresOfEachBound) {
   }
   // An odd count: the middle one.
   EXPECT_EQ(figures(csvOf({rows[0], rows[1], rows[3]}), "lower"),
-            "3,0.100000000000,0.233333333333,0.200000000000,0.400000000000,1");
+            "3,0.100000000000,0.233333333333,0.200000000000,0.400000000000,3,"
+            "0.000000000000,0.146666666667,0.050000000000,0.390000000000,1,");
 }
 
 TEST(StudySummary, TheOrderOfTheInstancesDoesNotMatter) {

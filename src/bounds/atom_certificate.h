@@ -8,7 +8,7 @@
 namespace intersections {
 
 // A set of events as a bit mask: bit i stands for event i + 1.
-using EventSet = std::uint32_t;
+using EventSet = std::uint64_t;
 
 // One constraint of the problem over the atoms: the probability that every
 // event of `events` occurs lies in [low, high], in units (the empty set is the

@@ -51,6 +51,9 @@ class AtomMaster {
 
   // Solves the master from its last basis; false when the solver found no optimum.
   bool solve();
+  // The work of every solve so far, copies' included: a unit a pivot for
+  // each started 64 rows of the master (see BooleanWork).
+  std::uint64_t work() const { return work_; }
   // The master's optimum, as a probability.
   double objectiveValue() const;
   // The duals of every row, 0 for the rows the master lacks.
@@ -85,6 +88,7 @@ class AtomMaster {
   long double offset_ = 0;  // the objective at x0
   double scale_ = 1;        // units of the model per unit of probability
   bool capped_ = true;
+  std::uint64_t work_ = 0;
 };
 
 }  // namespace intersections

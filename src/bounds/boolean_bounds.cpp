@@ -91,7 +91,8 @@ double booleanBytes(std::int32_t n, std::int32_t k) {
 std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
                                               const std::vector<IntervalList>& lines,
                                               std::int32_t atLeast,
-                                              const BooleanProgressReport& progress) {
+                                              const BooleanProgressReport& progress,
+                                              std::uint64_t workLimit) {
   if (n < 1 || n > booleanEventsLimit || atLeast < 1 || atLeast > n ||
       lines.size() > static_cast<std::size_t>(n))
     throw std::invalid_argument("booleanBounds: n, atLeast or the orders out of range");
@@ -100,7 +101,15 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
   std::vector<BooleanOrderBounds> result;
   const std::vector<AtomRow> allRows = atomRows(n, lines);
   Carried carried;
+  BooleanWork work{workLimit, 0};
   for (std::size_t k = 1; k <= lines.size(); ++k) {
+    if (work.exhausted()) {
+      // No work is left for this order: the last order's bounds hold for it.
+      BooleanOrderBounds same = result.back();
+      same.optimal = false;
+      result.push_back(same);
+      continue;
+    }
     const auto order = static_cast<std::int32_t>(k);
     // The rows of orders 1 to k lead the rows of all orders.
     const std::vector<AtomRow> rows(
@@ -114,12 +123,12 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
     // The first phase: the least total violation of the rows. A proved
     // positive lower bound on it shows that no distribution fits the lines.
     master.setObjective({atLeast, 0});
-    PhaseResult feasibility = generation.run(master, inMaster, {atLeast, 0}, false);
-    if (!(feasibility.solved && feasibility.masterValue < 1e-15)) {
+    PhaseResult feasibility = generation.run(master, inMaster, {atLeast, 0}, false, work);
+    if (!feasibility.stopped && !(feasibility.solved && feasibility.masterValue < 1e-15)) {
       // The caps on the atoms are not in the certificate: without them the
       // duals prove that nothing fits, if nothing does.
       master.dropCaps();
-      feasibility = generation.run(master, inMaster, {atLeast, 0}, false);
+      feasibility = generation.run(master, inMaster, {atLeast, 0}, false, work);
     }
     if (feasibility.proved > 0) return result;
     const bool feasible = feasibility.solved && feasibility.masterValue < 1e-15;
@@ -134,12 +143,16 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
       AtomMaster upperMaster = master;
       std::vector<std::uint8_t> inUpperMaster = inMaster;
       master.setObjective({atLeast, 1});
-      const PhaseResult least = generation.run(master, inMaster, {atLeast, 1}, false);
+      const PhaseResult least = generation.run(master, inMaster, {atLeast, 1}, false, work);
       upperMaster.setObjective({atLeast, -1});
-      const PhaseResult most = generation.run(upperMaster, inUpperMaster, {atLeast, -1}, true);
+      // Each phase proves a bound from its first round on; with no work left
+      // the greatest still gets that one round.
+      const PhaseResult most =
+          generation.run(upperMaster, inUpperMaster, {atLeast, -1}, true, work);
       bounds.lower = least.proved;
       bounds.upper = -most.proved;
       bounds.largestGap = std::max(least.gap, most.gap);
+      bounds.optimal = least.solved && most.solved;
       for (const EventSet atom : upperMaster.atoms()) {
         if (!inMaster[atom]) {
           inMaster[atom] = 1;
@@ -151,6 +164,7 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
       // trivial bounds, which the earlier orders' improve below.
       bounds.lower = 0;
       bounds.upper = 1;
+      bounds.optimal = false;
     }
     bounds.lower = std::max<mpq_class>(bounds.lower, 0);
     bounds.upper = std::min<mpq_class>(bounds.upper, 1);
@@ -160,6 +174,7 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
       bounds.upper = std::min(bounds.upper, result.back().upper);
       bounds.largestGap = std::max(bounds.largestGap, result.back().largestGap);
     }
+    bounds.work = work.spent;
     result.push_back(bounds);
     carried.pool = master.atoms();
     carried.pool.insert(carried.pool.end(), extra.begin(), extra.end());

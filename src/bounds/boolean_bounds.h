@@ -37,6 +37,22 @@ struct BooleanOrderBounds {
   mpq_class lower;
   mpq_class upper;
   double largestGap = 0;  // the largest master optimum minus proved bound seen (probability)
+  // Whether both are the optima of the linear program (to its tolerances), or
+  // only the best bounds proved before the work ran out: still bounds.
+  bool optimal = true;
+  std::uint64_t work = 0;  // the work done up to this order (see BooleanWork)
+};
+
+// The work the Boolean bounds may do, counted in units that do not depend on
+// the machine or its load, so that the same lines give the same bounds
+// everywhere: a simplex pivot of the master is one unit for each started 64
+// of its rows, a pass of pricing over the atoms one unit for every 4096
+// atoms. A unit takes about 50 microseconds on the 2-core test machines. A
+// limit of 0 is none.
+struct BooleanWork {
+  std::uint64_t limit = 0;
+  std::uint64_t spent = 0;
+  bool exhausted() const { return limit != 0 && spent >= limit; }
 };
 
 // The Boolean bounds of orders 1 to lines.size(): lines[j - 1] holds the
@@ -45,9 +61,14 @@ struct BooleanOrderBounds {
 // shorter than `lines` exactly when the lines of the orders up to its size + 1
 // are proved to fit no distribution (a checked Farkas certificate). The
 // bounds never loosen from one order to the next.
+//
+// With a work limit, the order during which the work runs out gets the best
+// bounds proved so far, and the later orders the same (a bound of an order
+// holds for every later one), all marked not optimal.
 std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
                                               const std::vector<IntervalList>& lines,
                                               std::int32_t atLeast = 1,
-                                              const BooleanProgressReport& progress = {});
+                                              const BooleanProgressReport& progress = {},
+                                              std::uint64_t workLimit = 0);
 
 }  // namespace intersections

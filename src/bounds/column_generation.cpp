@@ -65,13 +65,15 @@ std::vector<EventSet> ColumnGeneration::candidates(const std::vector<std::uint8_
 }
 
 PhaseResult ColumnGeneration::run(AtomMaster& master, std::vector<std::uint8_t>& inMaster,
-                                  const AtomObjective& objective, bool upper) {
+                                  const AtomObjective& objective, bool upper, BooleanWork& work) {
   PhaseResult result;
   bool haveProof = false;
   for (int round = 1; round <= tuning_.maxRounds; ++round) {
+    const std::uint64_t workBefore = master.work();
     const bool optimal = master.solve();
     const DyadicMultipliers y = dyadicMultipliers(master.duals());
     atomReducedCosts(n_, rows_, y, objective, reducedCosts_);
+    work.spent += master.work() - workBefore + reducedCosts_.size() / 4096;
     const std::int64_t least = *std::min_element(reducedCosts_.begin(), reducedCosts_.end());
     const mpq_class proved = provedLowerBound(rows_, y, least);
     if (!haveProof || proved > result.proved) result.proved = proved;
@@ -80,6 +82,10 @@ PhaseResult ColumnGeneration::run(AtomMaster& master, std::vector<std::uint8_t>&
     result.gap = result.masterValue - result.proved.get_d();
     if (progress_) progress_({order_, upper, round, result.gap});
     if (!optimal) return result;
+    if (work.exhausted()) {
+      result.stopped = true;
+      return result;
+    }
     const std::vector<std::size_t> violated = master.violatedRows(
         rowsPerRound_, objective.sign == 0 ? tuning_.firstPhaseSlack : tuning_.secondPhaseSlack);
     const std::vector<EventSet> atoms = candidates(inMaster, y.shift);

@@ -18,6 +18,7 @@ struct PhaseResult {
   bool solved = false;     // the master reached an optimum with no atom left to add
   double masterValue = 0;  // its last optimum, as a probability
   double gap = 0;          // masterValue - proved, at the end
+  bool stopped = false;    // the work ran out before the phase ended
 };
 
 // Row and column generation over the atoms of n events for the rows of one
@@ -36,9 +37,11 @@ class ColumnGeneration {
                    const BooleanTuning& tuning, BooleanProgressReport progress);
 
   // One phase on `master`, whose atoms are marked in `inMaster` (one entry an
-  // atom; the atoms it adds are marked too). `upper` only labels the progress.
+  // atom; the atoms it adds are marked too), counting its work in `work` and
+  // stopping, its last proof kept, once that is exhausted. `upper` only labels
+  // the progress.
   PhaseResult run(AtomMaster& master, std::vector<std::uint8_t>& inMaster,
-                  const AtomObjective& objective, bool upper);
+                  const AtomObjective& objective, bool upper, BooleanWork& work);
 
  private:
   // The atoms worth adding after a pricing pass, the best first, at most a round's worth.

@@ -77,6 +77,9 @@ std::vector<OrderBounds> boundsByOrder(const Observations& seen, const BoundsReq
     mpq_class highest = std::max({*deCaenBound, *katBound, last.lower});
     if (cherryBound) lowest = std::min(lowest, *cherryBound);
     if (highest > lowest) throw InconsistentValues(sharp.size(), n);
+    // Above 1 they say nothing a probability does not: capped, still bounds.
+    hunterWorsleyBound = std::min<mpq_class>(*hunterWorsleyBound, 1);
+    if (cherryBound) cherryBound = std::min<mpq_class>(*cherryBound, 1);
   }
 
   std::vector<BooleanOrderBounds> boolean;
@@ -87,7 +90,7 @@ std::vector<OrderBounds> boundsByOrder(const Observations& seen, const BoundsReq
       throw std::invalid_argument("boundsByOrder: the lines of the Boolean orders were not kept");
     const std::vector<IntervalList> kept(
         seen.lines.begin(), seen.lines.begin() + static_cast<std::ptrdiff_t>(booleanOrders));
-    boolean = booleanBounds(n, kept, r, request.progress);
+    boolean = booleanBounds(n, kept, r, request.progress, request.booleanWorkLimit);
     if (boolean.size() < booleanOrders) throw InconsistentValues(boolean.size() + 1, n);
   }
 
@@ -113,6 +116,7 @@ std::vector<OrderBounds> boundsByOrder(const Observations& seen, const BoundsReq
       // sums': the better of the two is still a bound.
       row.booleanLower = std::max(boolean[k].lower, row.lower);
       row.booleanUpper = std::min(boolean[k].upper, row.upper);
+      row.booleanOptimal = boolean[k].optimal;
     }
     rows.push_back(std::move(row));
   }

@@ -25,12 +25,15 @@ struct OrderBounds {
   bool bonferroniIsUpper = true;           // whether that sum is an upper or a lower bound
   mpq_class lower;                         // the sharp bounds, over every choice of true values
   mpq_class upper;                         // within the intervals of the lines
-  std::optional<mpq_class> hunterWorsley;  // from order 2 on, for the union only
+  std::optional<mpq_class> hunterWorsley;  // from order 2 on, for the union only; at most 1
   std::optional<mpq_class> deCaen;         // from order 2 on, for the union only
   std::optional<mpq_class> kat;            // Kuai-Alajaji-Takahara, from order 2 on, the union only
-  std::optional<mpq_class> cherry;         // the t-cherry tree, from order 3 on, the union only
-  std::optional<mpq_class> booleanLower;   // the linear program over the atoms, for the orders
-  std::optional<mpq_class> booleanUpper;   // within BoundsRequest::booleanOrders
+  std::optional<mpq_class> cherry;  // the t-cherry tree, from order 3 on, the union only; at most 1
+  std::optional<mpq_class> booleanLower;  // the linear program over the atoms, for the orders
+  std::optional<mpq_class> booleanUpper;  // within BoundsRequest::booleanOrders
+  // With the Boolean bounds: whether they are the optima, or only the best
+  // proved before their work ran out (BoundsRequest::booleanWorkLimit).
+  std::optional<bool> booleanOptimal;
 };
 
 // What to compute besides the bounds that are always there.
@@ -39,6 +42,8 @@ struct BoundsRequest {
   std::int32_t atLeast = 1;
   // The Boolean bounds for orders 1 to this one (see booleanScope), 0 for none.
   std::int32_t booleanOrders = 0;
+  // The work they may do in all (see BooleanWork), 0 for no limit.
+  std::uint64_t booleanWorkLimit = 0;
   BooleanProgressReport progress;  // called now and then while they are computed
 };
 

@@ -35,7 +35,7 @@ LineFile::~LineFile() {
   releaseTerminationSignals();
 }
 
-LineFile openLineFile(const std::string& path) {
+LineFile openLineFile(const std::string& path, std::uintmax_t keep) {
   LineFile out;
   out.path = path;
   holdTerminationSignals();
@@ -61,10 +61,15 @@ LineFile openLineFile(const std::string& path) {
   if (terminationSignalArrived()) giveUp(cannotCreate + reason(EINTR));
   // Only a regular file has a length to cut; a FIFO or a device is used as it is.
   struct stat status {};
-  if (::fstat(out.descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
-      systemCalls().ftruncate(out.descriptor, 0) != 0) {
+  const bool regular = ::fstat(out.descriptor, &status) == 0 && S_ISREG(status.st_mode);
+  if (regular && static_cast<std::uintmax_t>(status.st_size) < keep)
+    giveUp(path + " has changed since it was read");
+  if (regular && systemCalls().ftruncate(out.descriptor, static_cast<off_t>(keep)) != 0) {
     giveUp(cannotCreate + reason(errno));
   }
+  if (keep > 0 && ::lseek(out.descriptor, static_cast<off_t>(keep), SEEK_SET) < 0)
+    giveUp(cannotCreate + reason(errno));
+  out.committed = keep;
   return out;
 }
 

@@ -37,8 +37,10 @@ struct LineFile {
 // when another process holds the lock ("<path> is being written by another
 // run"). A held signal that interrupts an open that blocks (a FIFO without a
 // reader) ends the process by that signal; so does one that arrives before
-// the file is emptied, which then is not.
-LineFile openLineFile(const std::string& path);
+// the file is emptied, which then is not. With `keep`, the first `keep`
+// bytes of a regular file stay (what follows is cut off) and the lines go on
+// after them; a file shorter than that is refused.
+LineFile openLineFile(const std::string& path, std::uintmax_t keep = 0);
 
 // Hands one whole line to the system in one write before returning, so that
 // a run stopped at any moment leaves complete lines only, and returns true.

@@ -27,6 +27,8 @@ struct OrderTally {
     ones += value == unitsPerOne;
     if (++count == std::uint64_t{1} << 32) flush();
   }
+  // A line that stands for an interval of its own, as with a half-width.
+  void add(std::uint32_t value, UnitInterval interval) { sums.add(value, interval); }
   void flush() {
     sums.addOneUnitLines(sum, count, zeros, ones);
     sum = count = zeros = ones = 0;
@@ -41,11 +43,11 @@ struct OrderKeeper {
   std::size_t nextPick = 0;
   std::uint64_t place = 0;  // of the next line within the order
 
-  void add(std::uint32_t value) {
+  void add(UnitInterval interval) {
     if (all != nullptr) {
-      all->pushValue(value);
+      all->push(interval);
     } else if (places != nullptr && nextPick < places->size() && (*places)[nextPick] == place) {
-      picked->pushValue(value);
+      picked->push(interval);
       ++nextPick;
     }
     ++place;
@@ -72,7 +74,7 @@ std::vector<std::uint32_t> lineUnitsByRowCount(double weight, std::size_t rows) 
 }
 
 Observations observeLines(const PackedColumns& columns, double weight, std::int32_t m,
-                          const LineSelection& keep) {
+                          const LineSelection& keep, std::optional<std::uint32_t> halfWidth) {
   if (m < 1) throw std::invalid_argument("observeLines: m must be at least 1");
   const std::vector<std::uint32_t> units = lineUnitsByRowCount(weight, columns.rows);
   Observations seen;
@@ -98,8 +100,18 @@ Observations observeLines(const PackedColumns& columns, double weight, std::int3
     if (size <= kept && seen.lines.size() < size) keeper.all = &seen.lines.emplace_back();
     for (std::int32_t last = walk.first(); last <= seen.n; ++last) {
       const std::uint32_t value = units[walk.rowsWith(last)];
-      tally.add(value);
-      keeper.add(value);
+      if (halfWidth) {
+        // As the reader takes a line of nine decimals with --delta: its value
+        // plus or minus the half-width, cut to [0, 1].
+        const UnitInterval interval{value > *halfWidth ? value - *halfWidth : 0,
+                                    static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                                        std::uint64_t{value} + *halfWidth, unitsPerOne))};
+        tally.add(value, interval);
+        keeper.add(interval);
+      } else {
+        tally.add(value);
+        keeper.add(oneUnitAround(value));
+      }
     }
   }
   if (seen.n >= 1) {

@@ -3,6 +3,7 @@
 #include <gmpxx.h>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "instance/packed_columns.h"
@@ -17,13 +18,15 @@ namespace intersections {
 // is not a probability (below 0 or above 1).
 std::vector<std::uint32_t> lineUnitsByRowCount(double weight, std::size_t rows);
 
-// What readProbFile takes, with `keep`, from the prob.txt that intersections
-// writes for the instance `columns`, every outcome weighing `weight`, and the
-// maximum order m: the sums of orders 1 to min(m, n) and the lines that
-// `keep` selects, each line the value of its text. Nothing is written.
-// Needs m >= 1 and the conditions of lineUnitsByRowCount.
+// What readProbFile takes, with `keep` and `halfWidth`, from the prob.txt
+// that intersections writes for the instance `columns`, every outcome
+// weighing `weight`, and the maximum order m: the sums of orders 1 to
+// min(m, n) and the lines that `keep` selects, each line the value of its
+// text. Nothing is written. Needs m >= 1 and the conditions of
+// lineUnitsByRowCount.
 Observations observeLines(const PackedColumns& columns, double weight, std::int32_t m,
-                          const LineSelection& keep = {});
+                          const LineSelection& keep = {},
+                          std::optional<std::uint32_t> halfWidth = std::nullopt);
 
 // The exact probability that at least `atLeast` of the events occur: the
 // number of rows with that many ones times `weight`, exactly, divided by the

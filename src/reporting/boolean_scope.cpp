@@ -1,7 +1,11 @@
 #include "reporting/boolean_scope.h"
 
 #include <algorithm>
+#include <limits>
 
+#include "common/message_text.h"
+#include "common/options.h"
+#include "common/whole_number.h"
 #include "evaluation/line_count.h"
 
 namespace intersections {
@@ -22,6 +26,20 @@ std::optional<BooleanMode> booleanModeOf(const std::string& text) {
     if (text == booleanModeText(mode)) return mode;
   }
   return std::nullopt;
+}
+
+std::uint64_t parseBooleanLimit(const std::string& text) {
+  const auto limit = parseWholeNumber(text, 0, std::numeric_limits<std::int64_t>::max());
+  if (!limit) {
+    throw UsageError("--boolean-limit takes a whole number of work units (0: no limit), not \"" +
+                     shownText(text) + "\"");
+  }
+  return static_cast<std::uint64_t>(*limit);
+}
+
+std::uint64_t booleanWorkLimit(BooleanMode mode, std::optional<std::uint64_t> given) {
+  if (given) return *given;
+  return mode == BooleanMode::cheap ? defaultBooleanWorkLimit : 0;
 }
 
 BooleanScope booleanScope(std::int32_t n, std::int32_t orders, BooleanMode mode,

@@ -20,6 +20,19 @@ inline constexpr std::uint64_t cheapBooleanLines = 800;
 inline constexpr std::int32_t maxBooleanEvents = booleanEventsLimit;
 inline constexpr std::uint64_t maxBooleanLines = 5000;
 
+// The work the Boolean bounds may do by default, in the units of BooleanWork:
+// about a second on the 2-core test machines (see the manual page), so that a
+// study stays fast on every file, not only on generated ones. --boolean lifts
+// it; --boolean-limit sets it.
+inline constexpr std::uint64_t defaultBooleanWorkLimit = 15000;
+
+// The value of --boolean-limit: a whole number of work units. Throws UsageError.
+std::uint64_t parseBooleanLimit(const std::string& text);
+
+// The work limit of a run in `mode`, given --boolean-limit L when it was (0:
+// no limit).
+std::uint64_t booleanWorkLimit(BooleanMode mode, std::optional<std::uint64_t> given);
+
 // The mode as the files of a study name it: "default", "all" (--boolean) or
 // "none" (--no-boolean); and back, nothing for another text.
 std::string booleanModeText(BooleanMode mode);

@@ -19,8 +19,9 @@ const std::vector<BoundColumn>& boundColumns() {
       {"de_caen", false, [](const OrderBounds& row) { return row.deCaen; }, true},
       {"kat", false, [](const OrderBounds& row) { return row.kat; }, true},
       {"cherry", true, [](const OrderBounds& row) { return row.cherry; }, true},
-      {"boolean_lower", false, [](const OrderBounds& row) { return row.booleanLower; }, false},
-      {"boolean_upper", true, [](const OrderBounds& row) { return row.booleanUpper; }, false},
+      {"boolean_lower", false, [](const OrderBounds& row) { return row.booleanLower; }, false,
+       true},
+      {"boolean_upper", true, [](const OrderBounds& row) { return row.booleanUpper; }, false, true},
   };
   return columns;
 }
@@ -40,8 +41,10 @@ std::string formatBound(const BoundColumn& column, const mpq_class& value) {
 std::string csvHeader() {
   std::string header = "order,S,bonferroni";
   for (const BoundColumn& column : boundColumns()) header += std::string(",") + column.name;
-  return header;
+  return header + ",boolean_optimal";
 }
+
+std::size_t csvFields() { return 3 + boundColumns().size() + 1; }
 
 std::string csvRow(const OrderBounds& row) {
   std::string text =
@@ -50,6 +53,8 @@ std::string csvRow(const OrderBounds& row) {
     text += ',';
     if (const auto value = column.value(row)) text += formatBound(column, *value);
   }
+  text += ',';
+  if (row.booleanOptimal) text += *row.booleanOptimal ? '1' : '0';
   return text;
 }
 

@@ -19,8 +19,9 @@ struct BoundColumn {
   const char* name;  // the CSV header and the table's heading
   bool isUpper;      // an upper bound (printed rounded up), or a lower one (rounded down)
   std::optional<mpq_class> (*value)(const OrderBounds&);  // nothing where the bound has no value
-  bool unionOnly;  // a bound on the union alone: empty in the CSV and left out of the table
-                   // when the report is about at least r > 1 events
+  bool unionOnly;        // a bound on the union alone: empty in the CSV and left out of the table
+                         // when the report is about at least r > 1 events
+  bool boolean = false;  // a Boolean bound, which may be only the best proved (booleanOptimal)
 };
 
 const std::vector<BoundColumn>& boundColumns();
@@ -41,11 +42,17 @@ std::string unitsText(const mpz_class& units);
 // a bound.
 std::string formatBound(const BoundColumn& column, const mpq_class& value);
 
-// The CSV header: "order,S,bonferroni," and the names of the bound columns.
+// The CSV header: "order,S,bonferroni,", the names of the bound columns, then
+// "boolean_optimal".
 std::string csvHeader();
 
 // One CSV row of `row` without its line end: the order, S and the Bonferroni
-// sum with nine decimals (exact), then each bound, empty where it has no value.
+// sum with nine decimals (exact), then each bound, empty where it has no
+// value, then 1 where the Boolean bounds are the optima, 0 where they are only
+// the best proved before their work ran out, empty without them.
 std::string csvRow(const OrderBounds& row);
+
+// The number of fields of csvRow.
+std::size_t csvFields();
 
 }  // namespace intersections

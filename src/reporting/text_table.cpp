@@ -23,4 +23,21 @@ void writeTextTable(std::ostream& out, const TextTable& table, std::size_t leftA
   }
 }
 
+std::string wrappedText(const std::string& text, std::size_t width) {
+  std::string result, line;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find(' ', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(at, end - at);
+    if (!line.empty() && line.size() + 1 + word.size() > width) {
+      result += line + '\n';
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+    at = end + 1;
+  }
+  return result + line + '\n';
+}
+
 }  // namespace intersections

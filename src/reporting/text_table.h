@@ -15,4 +15,8 @@ using TextTable = std::vector<std::vector<std::string>>;
 // the others (column 0 always) to the right.
 void writeTextTable(std::ostream& out, const TextTable& table, std::size_t leftAligned = 0);
 
+// `text` broken at blanks into lines of at most `width` characters (a word
+// longer than that stands alone), each ending in LF.
+std::string wrappedText(const std::string& text, std::size_t width);
+
 }  // namespace intersections

@@ -15,7 +15,7 @@ namespace {
 constexpr std::int64_t largestInt32 = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t largestSecond = std::numeric_limits<std::int64_t>::max();
 // The fields before union-bounds' row.
-constexpr std::size_t leadingFields = 8;
+constexpr std::size_t leadingFields = 10;
 
 [[noreturn]] void badField(const char* name, const std::string& text) {
   throw std::invalid_argument(std::string(name) + " \"" + text + "\" is not valid");
@@ -60,8 +60,14 @@ std::vector<std::string> splitCsvFields(const std::string& line) {
   return fields;
 }
 
+std::string RowOptions::text() const {
+  std::string fields = booleanModeText(boolean) + ',' + std::to_string(booleanLimit) + ',';
+  if (halfWidth) fields += unitsText(*halfWidth);
+  return fields;
+}
+
 std::string instancesHeader() {
-  return "n,density,P,m,r,boolean,second,probability," + csvHeader();
+  return "n,density,P,m,r,boolean,boolean_limit,delta,second,probability," + csvHeader();
 }
 
 std::string exactDecimal(const mpq_class& value) {
@@ -80,18 +86,18 @@ std::string exactDecimal(const mpq_class& value) {
   return formatFixed(value, std::max({twos, fives, 1}), Rounding::nearest);
 }
 
-std::string instancesRow(const StudyAnswers& answers, std::int32_t atLeast, BooleanMode boolean,
-                         std::int64_t second, const mpq_class& probability,
-                         const OrderBounds& row) {
+std::string instancesRow(const StudyAnswers& answers, std::int32_t atLeast,
+                         const RowOptions& options, std::int64_t second,
+                         const mpq_class& probability, const OrderBounds& row) {
   return std::to_string(answers.n) + ',' + std::to_string(answers.density) + ',' +
          answers.probabilityText + ',' + std::to_string(answers.m) + ',' + std::to_string(atLeast) +
-         ',' + booleanModeText(boolean) + ',' + std::to_string(second) + ',' +
-         exactDecimal(probability) + ',' + csvRow(row);
+         ',' + options.text() + ',' + std::to_string(second) + ',' + exactDecimal(probability) +
+         ',' + csvRow(row);
 }
 
 InstanceRow parseInstancesRow(const std::string& line) {
   const std::vector<std::string> fields = splitCsvFields(line);
-  const std::size_t expected = leadingFields + 3 + boundColumns().size();
+  const std::size_t expected = leadingFields + csvFields();
   if (fields.size() != expected) {
     throw std::invalid_argument(std::to_string(fields.size()) + " fields, not the " +
                                 std::to_string(expected) + " of the header");
@@ -105,20 +111,32 @@ InstanceRow parseInstancesRow(const std::string& line) {
   row.atLeast = static_cast<std::int32_t>(wholeField("r", fields[4], 1, row.n));
   row.study = fields[0] + ',' + fields[1] + ',' + fields[2] + ',' + fields[3] + ',' + fields[4];
   if (!booleanModeOf(fields[5])) badField("boolean", fields[5]);
-  row.boolean = fields[5];
-  row.second = wholeField("second", fields[6], 0, largestSecond);
-  row.probabilityText = fields[7];
-  row.probability = decimalField("probability", fields[7]);
-  if (row.probability < 0 || row.probability > 1) badField("probability", fields[7]);
-  row.order = static_cast<std::int32_t>(wholeField("order", fields[8], 1, std::min(row.n, row.m)));
-  fixedField("S", fields[9], sumDecimals);
-  row.bonferroni = fixedField("bonferroni", fields[10], sumDecimals);
+  wholeField("boolean_limit", fields[6], 0, std::numeric_limits<std::int64_t>::max());
+  if (!fields[7].empty()) {
+    const mpq_class delta = fixedField("delta", fields[7], sumDecimals);
+    if (delta < 0 || delta > 1) badField("delta", fields[7]);
+  }
+  row.options = fields[5] + ',' + fields[6] + ',' + fields[7];
+  row.second = wholeField("second", fields[8], 0, largestSecond);
+  row.probabilityText = fields[9];
+  row.probability = decimalField("probability", fields[9]);
+  if (row.probability < 0 || row.probability > 1) badField("probability", fields[9]);
+  row.order = static_cast<std::int32_t>(wholeField("order", fields[10], 1, std::min(row.n, row.m)));
+  fixedField("S", fields[11], sumDecimals);
+  row.bonferroni = fixedField("bonferroni", fields[12], sumDecimals);
+  const std::size_t firstBound = 13;
   for (std::size_t c = 0; c < boundColumns().size(); ++c) {
-    const std::string& text = fields[11 + c];
+    const std::string& text = fields[firstBound + c];
     row.boundTexts.push_back(text);
     row.bounds.push_back(
         text.empty() ? std::nullopt
                      : std::optional(fixedField(boundColumns()[c].name, text, boundDecimals)));
+  }
+  const std::string& optimal = fields.back();
+  if (optimal == "1" || optimal == "0") {
+    row.booleanOptimal = optimal == "1";
+  } else if (!optimal.empty()) {
+    badField("boolean_optimal", optimal);
   }
   return row;
 }

@@ -17,8 +17,21 @@ namespace intersections {
 // of these files holds one).
 std::vector<std::string> splitCsvFields(const std::string& line);
 
-// The first line of an instances file: "n,density,P,m,r,boolean,second,
-// probability," and the header of union-bounds' CSV.
+// What changes the columns of a study's rows besides its setting: the Boolean
+// bounds' mode and the work they may do, and the half-width of the lines.
+// Rows made with other options are not rows of the same study.
+struct RowOptions {
+  BooleanMode boolean = BooleanMode::cheap;
+  std::uint64_t booleanLimit = 0;          // the work limit in force, 0 for none
+  std::optional<std::uint32_t> halfWidth;  // --delta, in units; none: one unit of the last decimal
+
+  // The three fields of a row: "default,15000," (mode, limit, delta or empty).
+  std::string text() const;
+  friend bool operator==(const RowOptions&, const RowOptions&) = default;
+};
+
+// The first line of an instances file: "n,density,P,m,r,boolean,
+// boolean_limit,delta,second,probability," and the header of union-bounds' CSV.
 std::string instancesHeader();
 
 // `value` exactly, in fixed notation; it must have a finite decimal expansion
@@ -26,17 +39,18 @@ std::string instancesHeader();
 std::string exactDecimal(const mpq_class& value);
 
 // One row of an instances file, without its line end: the answers, the event
-// bounded (at least r of the events; 1: the union), the Boolean bounds' mode
-// (booleanModeText), the second whose instance it is, the exact probability
-// of the event, then exactly the row that union-bounds --csv prints for that
-// order (with --at-least r, and --boolean or --no-boolean as the mode says).
-std::string instancesRow(const StudyAnswers& answers, std::int32_t atLeast, BooleanMode boolean,
-                         std::int64_t second, const mpq_class& probability, const OrderBounds& row);
+// bounded (at least r of the events; 1: the union), the options, the second
+// whose instance it is, the exact probability of the event, then exactly the
+// row that union-bounds --csv prints for that order with the same options
+// (--at-least r, --boolean or --no-boolean, --boolean-limit, --delta).
+std::string instancesRow(const StudyAnswers& answers, std::int32_t atLeast,
+                         const RowOptions& options, std::int64_t second,
+                         const mpq_class& probability, const OrderBounds& row);
 
 // One row read back.
 struct InstanceRow {
   std::string study;    // "n,density,P,m,r" as written
-  std::string boolean;  // the Boolean bounds' mode, as written
+  std::string options;  // "boolean,boolean_limit,delta" as written
   std::int32_t n = 0;
   std::int32_t m = 0;
   std::int32_t atLeast = 1;
@@ -47,6 +61,7 @@ struct InstanceRow {
   mpq_class bonferroni;
   std::vector<std::optional<mpq_class>> bounds;  // in the order of boundColumns()
   std::vector<std::string> boundTexts;           // as written, "" where empty
+  std::optional<bool> booleanOptimal;            // the field boolean_optimal
 };
 
 // Parses one line of an instances file (without its line end): every field

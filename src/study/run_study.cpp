@@ -9,6 +9,8 @@
 #include <ctime>
 #include <exception>
 #include <fstream>
+#include <functional>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <new>
@@ -20,16 +22,24 @@
 #include "common/byte_sizes.h"
 #include "common/memory_limit.h"
 #include "common/processors.h"
+#include "common/status_line.h"
 #include "common/version.h"
+#include "common/whole_number.h"
+#include "evaluation/line_file.h"
+#include "evaluation/termination_signals.h"
 #include "reporting/boolean_note.h"
 #include "study/command_line.h"
+#include "study/instances_csv.h"
 #include "study/study_instance.h"
+#include "study/study_plan.h"
 #include "study/study_progress.h"
 #include "study/summary.h"
 
 namespace intersections {
 
 namespace {
+
+constexpr std::int64_t largestSecond = std::numeric_limits<std::int64_t>::max();
 
 // A file named on the command line that cannot be used; status 2.
 struct FileRefusal : std::runtime_error {
@@ -41,7 +51,7 @@ struct TooLarge : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-void writeSummary(std::ostream& out, const StudySummary& summary, bool csv) {
+void writeSummary(std::ostream& out, const GridSummary& summary, bool csv) {
   if (csv) {
     summary.writeCsv(out);
   } else {
@@ -49,40 +59,64 @@ void writeSummary(std::ostream& out, const StudySummary& summary, bool csv) {
   }
 }
 
+// One line of an instances file as read, and where it starts.
+struct FileLine {
+  std::string text;  // without its line end (LF, or CR LF)
+  std::uint64_t number = 0;
+  std::uintmax_t offset = 0;
+  std::uintmax_t end = 0;  // where the next line starts
+  bool ended = false;      // it had its line end
+};
+
+// Reads `name` line by line; `take` gets each line and returns false to stop.
+void readLines(const std::string& name, const std::function<bool(const FileLine&)>& take) {
+  std::ifstream in(name, std::ios::binary);
+  if (!in) throw FileRefusal("cannot open " + name + ": " + std::strerror(errno));
+  FileLine line;
+  std::uintmax_t offset = 0;
+  while (std::getline(in, line.text)) {
+    ++line.number;
+    line.offset = offset;
+    line.ended = !in.eof();
+    offset += line.text.size() + (line.ended ? 1 : 0);
+    line.end = offset;
+    if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
+    if (!take(line)) return;
+  }
+  if (in.bad()) throw FileRefusal("cannot read " + name + ": " + std::strerror(errno));
+}
+
 // Reads the instances files into one summary; writes a line to `err` for each
 // rigorous bound on the wrong side. Returns whether there was one.
-bool summarizeFiles(const std::vector<std::string>& files, StudySummary& summary,
+bool summarizeFiles(const std::vector<std::string>& files, GridSummary& summary,
                     std::ostream& err) {
   bool wrongSide = false;
-  // The Boolean mode of the first row, and its file: rows made with another
-  // have other columns, and no summary mixes them.
-  std::string firstBoolean, firstFile;
+  // The options of the first row, and its file: rows made with others have
+  // other columns, and no summary mixes them.
+  std::string firstOptions, firstFile;
   for (const std::string& name : files) {
-    std::ifstream in(name);
-    if (!in) throw FileRefusal("cannot open " + name + ": " + std::strerror(errno));
-    std::string line;
-    std::uint64_t number = 0;
-    auto refuse = [&](const std::string& what) {
-      throw FileRefusal(name + ":" + std::to_string(number) + ": " + what);
-    };
-    while (std::getline(in, line)) {
-      ++number;
+    std::uint64_t lines = 0;
+    readLines(name, [&](const FileLine& line) {
+      lines = line.number;
+      auto refuse = [&](const std::string& what) {
+        throw FileRefusal(name + ":" + std::to_string(line.number) + ": " + what);
+      };
       // A study writes whole rows; a file stopped part-way ends inside one.
-      if (in.eof()) refuse("the last line has no line end: the file is cut short");
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (number == 1) {
-        if (line != instancesHeader())
+      if (!line.ended) refuse("the last line has no line end: the file is cut short");
+      if (line.number == 1) {
+        if (line.text != instancesHeader())
           refuse("the first line is not the header \"" + instancesHeader() + "\"");
-        continue;
+        return true;
       }
       try {
-        const InstanceRow row = parseInstancesRow(line);
+        const InstanceRow row = parseInstancesRow(line.text);
         if (firstFile.empty()) {
-          firstBoolean = row.boolean;
+          firstOptions = row.options;
           firstFile = name;
-        } else if (row.boolean != firstBoolean) {
-          refuse("the row was made with the Boolean bounds' mode " + row.boolean + ", those of " +
-                 firstFile + " with " + firstBoolean + "; a summary does not mix them");
+        } else if (row.options != firstOptions) {
+          refuse("the row was made with the options boolean,boolean_limit,delta = " + row.options +
+                 ", those of " + firstFile + " with " + firstOptions +
+                 "; a summary does not mix them");
         }
         for (const std::string& message : summary.add(row)) {
           err << "bounds-study: " << message << '\n';
@@ -91,9 +125,9 @@ bool summarizeFiles(const std::vector<std::string>& files, StudySummary& summary
       } catch (const std::invalid_argument& error) {
         refuse(error.what());
       }
-    }
-    if (in.bad()) throw FileRefusal("cannot read " + name + ": " + std::strerror(errno));
-    if (number == 0) throw FileRefusal(name + ": the file is empty, without even a header");
+      return true;
+    });
+    if (lines == 0) throw FileRefusal(name + ": the file is empty, without even a header");
     try {
       summary.finish();
     } catch (const std::invalid_argument& error) {
@@ -103,27 +137,128 @@ bool summarizeFiles(const std::vector<std::string>& files, StudySummary& summary
   return wrongSide;
 }
 
-// Studies the instances of this shard on `jobs` threads. Results are taken
-// in the order of their seconds whatever thread made them, so the instances
-// file, the messages and the summary do not depend on the number of threads.
-bool studyInstances(const StudyOptions& options, std::int64_t first, int jobs,
-                    std::ostream* instances, StudySummary& summary, std::ostream& err,
-                    int terminal) {
-  std::vector<std::int64_t> seconds;
-  for (std::int64_t index = options.shard; index < options.count; index += options.shards)
-    seconds.push_back(first + index);
+// What a study of one setting needs.
+struct SettingPlan {
+  StudyAnswers answers;
+  BoundsRequest request;  // with the Boolean orders that its memory allows
+  BooleanScope scope;
+  double bytes = 0;  // the peak memory of an instance
+  double cost = 0;   // of an instance, see instanceCost
+};
 
-  std::atomic<std::size_t> next{0};
+// The row prefix that names an instance in an instances file: its setting and
+// options, up to its second.
+std::string instancePrefix(const SettingPlan& plan, const RowOptions& options,
+                           std::int64_t second) {
+  const StudyAnswers& a = plan.answers;
+  return std::to_string(a.n) + ',' + std::to_string(a.density) + ',' + a.probabilityText + ',' +
+         std::to_string(a.m) + ',' + std::to_string(plan.request.atLeast) + ',' + options.text() +
+         ',' + std::to_string(second) + ',';
+}
+
+// The complete instances at the start of an instances file to resume, which
+// must be the first instances of `items`: how many there are, and where the
+// file is to be cut (after the last of them). Their rows go to `summary`.
+struct Resumed {
+  std::size_t items = 0;
+  std::uintmax_t keep = 0;
+  bool wrongSide = false;
+};
+Resumed resumeFrom(const std::string& name, const std::vector<WorkItem>& items,
+                   const std::vector<SettingPlan>& plans, const RowOptions& options,
+                   GridSummary& summary, std::ostream& err) {
+  Resumed resumed;
+  std::vector<std::string> pending;  // the rows of the instance being read
+  bool header = false;
+  readLines(name, [&](const FileLine& line) {
+    if (line.number == 1) {
+      // A header cut short: the study stopped before its first row, and starts again.
+      if (!line.ended && instancesHeader().compare(0, line.text.size(), line.text) == 0)
+        return false;
+      if (!line.ended || line.text != instancesHeader()) {
+        throw FileRefusal(name + ":1: the first line is not the header \"" + instancesHeader() +
+                          "\"; --resume goes on from an instances file");
+      }
+      header = true;
+      resumed.keep = line.end;
+      return true;
+    }
+    // A cut row, or one of no next instance: the file is cut before it.
+    if (!line.ended || resumed.items == items.size()) return false;
+    const WorkItem& item = items[resumed.items];
+    const SettingPlan& plan = plans[item.setting];
+    const std::string prefix = instancePrefix(plan, options, item.second);
+    if (line.text.compare(0, prefix.size(), prefix) != 0) {
+      throw FileRefusal(name + ":" + std::to_string(line.number) +
+                        ": the row is not of the next instance of this study (" + prefix +
+                        "...): resume it with the options and settings it was made with");
+    }
+    try {
+      parseInstancesRow(line.text);
+    } catch (const std::invalid_argument&) {
+      return false;
+    }
+    pending.push_back(line.text);
+    if (pending.size() == static_cast<std::size_t>(std::min(plan.answers.n, plan.answers.m))) {
+      for (const std::string& row : pending) {
+        for (const std::string& message : summary.add(parseInstancesRow(row))) {
+          err << "bounds-study: " << message << '\n';
+          resumed.wrongSide = true;
+        }
+      }
+      pending.clear();
+      ++resumed.items;
+      resumed.keep = line.end;
+    }
+    return true;
+  });
+  if (!header) resumed.keep = 0;
+  return resumed;
+}
+
+// Says once, after the first instances, how long the whole study looks like taking.
+class TimeEstimate {
+ public:
+  explicit TimeEstimate(double totalCost) : totalCost_(totalCost) {}
+  // `done` instances of cost `doneCost` have taken `seconds`; returns the
+  // line to show, once, when it is time.
+  std::optional<std::string> after(double seconds, std::size_t done, double doneCost,
+                                   std::size_t left) {
+    if (shown_ || left == 0 || done == 0 || seconds < firstLook || doneCost <= 0) return {};
+    shown_ = true;
+    const double rate = seconds / doneCost;
+    const double remaining = (totalCost_ - doneCost) * rate;
+    return "about " + durationText(seconds + remaining) + " for the whole study, " +
+           durationText(remaining) + " left (foreseen from its first " + std::to_string(done) +
+           " instance" + (done == 1 ? "" : "s") + ")";
+  }
+
+ private:
+  static constexpr double firstLook = 20;  // seconds of study before the estimate
+  double totalCost_;
+  bool shown_ = false;
+};
+
+// Studies `items` on `jobs` threads. Results are taken in the order of the
+// items whatever thread made them, and the rows of each instance are written
+// in one piece as soon as it and every earlier one are done, so that the
+// instances file, the messages and the summary do not depend on the number
+// of threads, and a study stopped at any moment leaves whole instances only.
+bool studyInstances(const std::vector<WorkItem>& items, std::size_t from,
+                    const std::vector<SettingPlan>& plans, const RowOptions& options, int jobs,
+                    LineFile* instances, GridSummary& summary, std::ostream& err, int terminal) {
+  std::atomic<std::size_t> next{from};
   std::atomic<bool> stop{false};
   std::mutex mutex;
   std::condition_variable ready;
   std::map<std::size_t, InstanceResult> finished;
   std::exception_ptr failure;
   auto work = [&] {
-    for (std::size_t at; !stop && (at = next++) < seconds.size();) {
+    for (std::size_t at; !stop && (at = next++) < items.size();) {
+      const WorkItem& item = items[at];
       try {
-        InstanceResult result =
-            studyInstance(options.answers, seconds[at], options.request, options.boolean);
+        const SettingPlan& plan = plans[item.setting];
+        InstanceResult result = studyInstance(plan.answers, item.second, plan.request, options);
         const std::lock_guard lock(mutex);
         finished.emplace(at, std::move(result));
       } catch (const std::bad_alloc&) {
@@ -133,117 +268,204 @@ bool studyInstances(const StudyOptions& options, std::int64_t first, int jobs,
         const std::lock_guard lock(mutex);
         if (!failure) {
           failure = std::make_exception_ptr(
-              std::runtime_error("second " + std::to_string(seconds[at]) + ": " + error.what()));
+              std::runtime_error("second " + std::to_string(item.second) + ": " + error.what()));
         }
       }
       ready.notify_all();
     }
   };
   std::vector<std::thread> threads;
-  for (int j = 0; j < jobs && static_cast<std::size_t>(j) < seconds.size(); ++j)
+  for (int j = 0; j < jobs && from + static_cast<std::size_t>(j) < items.size(); ++j)
     threads.emplace_back(work);
 
+  double totalCost = 0, doneCost = 0;
+  for (std::size_t at = from; at < items.size(); ++at) totalCost += plans[items[at].setting].cost;
+  TimeEstimate estimate(totalCost);
+  const auto start = std::chrono::steady_clock::now();
+  const auto elapsed = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
   StatusLine status(terminal);
-  StudyProgress progress(status, seconds.size());
+  StudyProgress progress(status, items.size() - from);
   bool wrongSide = false;
+  const auto stopWork = [&] {
+    stop = true;
+    for (std::thread& thread : threads) thread.join();
+  };
   try {
-    for (std::size_t at = 0; at < seconds.size(); ++at) {
+    for (std::size_t at = from; at < items.size(); ++at) {
       InstanceResult result;
       {
         std::unique_lock lock(mutex);
         while (!failure && finished.count(at) == 0) {
           ready.wait_for(lock, std::chrono::milliseconds(200));
           lock.unlock();
-          progress.update(at);
+          // A signal that ends the study: the rows written are whole; the
+          // file is closed, which ends the process by that signal.
+          if (instances != nullptr && terminationSignalArrived()) {
+            progress.clear();
+            closeLineFile(*instances);
+          }
+          progress.update(at - from);
           lock.lock();
         }
         if (failure) break;
         result = std::move(finished.at(at));
         finished.erase(at);
       }
+      std::string rows;
       for (const std::string& row : result.rows) {
-        if (instances != nullptr) *instances << row << '\n';
+        rows += row;
+        rows += '\n';
         // The summary is made from the rows as written, as --summarize makes it
         // from the files; the bounds on the wrong side were found exactly above.
         summary.add(parseInstancesRow(row));
+      }
+      if (instances != nullptr && !writeLine(*instances, rows.data(), rows.size())) {
+        progress.clear();
+        closeLineFile(*instances);
       }
       if (!result.wrongSide.empty()) progress.clear();
       for (const std::string& message : result.wrongSide) {
         err << "bounds-study: " << message << '\n';
         wrongSide = true;
       }
-      progress.update(at + 1);
+      doneCost += plans[items[at].setting].cost;
+      if (const auto line =
+              estimate.after(elapsed(), at + 1 - from, doneCost, items.size() - at - 1)) {
+        progress.clear();
+        err << "bounds-study: " << *line << '\n';
+      }
+      progress.update(at + 1 - from);
     }
   } catch (...) {
-    stop = true;
-    for (std::thread& thread : threads) thread.join();
+    stopWork();
     progress.clear();
     throw;
   }
-  stop = true;
-  for (std::thread& thread : threads) thread.join();
+  stopWork();
   progress.clear();
   if (failure) std::rethrow_exception(failure);
   summary.finish();
   return wrongSide;
 }
 
+// "n = 12, m = 6: " before a note, when the study has more than one setting.
+std::string settingName(const StudyAnswers& answers, bool several) {
+  return several ? "n = " + std::to_string(answers.n) + ", m = " + std::to_string(answers.m) + ": "
+                 : "";
+}
+
 int run(const StudyOptions& options, std::ostream& out, std::ostream& err, int terminal) {
-  StudySummary summary;
+  GridSummary summary;
   bool wrongSide = false;
   if (options.summarize) {
     wrongSide = summarizeFiles(options.files, summary, err);
   } else {
     const int jobs = options.jobs.value_or(availableProcessors());
-    const StudyAnswers& answers = options.answers;
-    const std::int32_t orders = std::min(answers.n, answers.m);
+    const RowOptions rowOptions{options.boolean,
+                                booleanWorkLimit(options.boolean, options.booleanLimit),
+                                options.halfWidth};
     // The Boolean bounds of each thread may take its share of what is left
     // once the instances are drawn.
     const std::optional<MemoryLimit> limit = memoryLimit();
-    std::optional<MemoryLimit> share = limit;
-    if (share) {
-      share->bytes = std::max(0.0, share->bytes / jobs - instanceBytes(answers));
-      if (jobs > 1)
-        share->source = "that each of " + std::to_string(jobs) +
-                        " threads (--jobs) may take of the memory available";
+    std::vector<SettingPlan> plans;
+    double mostBytes = 0;
+    const SettingPlan* largest = nullptr;
+    std::vector<std::string> notes;
+    const bool several = options.settings.size() > 1;
+    for (const StudyAnswers& answers : options.settings) {
+      SettingPlan& plan = plans.emplace_back();
+      plan.answers = answers;
+      plan.request = options.request;
+      plan.request.booleanWorkLimit = rowOptions.booleanLimit;
+      const std::int32_t orders = std::min(answers.n, answers.m);
+      std::optional<MemoryLimit> share = limit;
+      if (share) {
+        share->bytes = std::max(0.0, share->bytes / jobs - instanceBytes(answers));
+        if (jobs > 1)
+          share->source = "that each of " + std::to_string(jobs) +
+                          " threads (--jobs) may take of the memory available";
+      }
+      plan.scope = booleanScope(answers.n, orders, options.boolean, booleanMemoryBytes(share));
+      plan.request.booleanOrders = plan.scope.orders;
+      plan.bytes = instanceBytes(answers) +
+                   (plan.scope.orders > 0 ? booleanBytes(answers.n, plan.scope.orders) : 0);
+      plan.cost = instanceCost(answers, plan.request);
+      if (plan.bytes > mostBytes) {
+        mostBytes = plan.bytes;
+        largest = &plan;
+      }
+      // Once for the study, not for each instance.
+      const std::string note = booleanNote(answers.n, orders, options.boolean, plan.scope, share);
+      if (!note.empty()) {
+        const std::string line = settingName(answers, several) + note;
+        if (std::find(notes.begin(), notes.end(), line) == notes.end()) notes.push_back(line);
+      }
     }
-    const BooleanScope scope =
-        booleanScope(answers.n, orders, options.boolean, booleanMemoryBytes(share));
-    StudyOptions study = options;
-    study.request.booleanOrders = scope.orders;
     // Refused before the first instance, as intersections refuses an n too large.
-    const double perInstance =
-        instanceBytes(answers) + (scope.orders > 0 ? booleanBytes(answers.n, scope.orders) : 0);
-    const double needed = perInstance * jobs;
-    if (limit && needed > limit->bytes) {
-      throw TooLarge("n = " + std::to_string(answers.n) + " needs about " +
-                     std::to_string(megabytesUp(perInstance)) + " MB an instance" +
+    const double needed = mostBytes * jobs;
+    if (limit && largest != nullptr && needed > limit->bytes) {
+      throw TooLarge("n = " + std::to_string(largest->answers.n) + " needs about " +
+                     std::to_string(megabytesUp(mostBytes)) + " MB an instance" +
                      (jobs > 1 ? ", " + std::to_string(megabytesUp(needed)) + " MB for " +
                                      std::to_string(jobs) + " at a time (--jobs)"
                                : std::string()) +
                      ", more than the " + std::to_string(megabytesDown(limit->bytes)) + " MB " +
                      limit->source);
     }
-    // Once for the study, not for each instance.
-    if (const std::string note = booleanNote(answers.n, orders, options.boolean, scope, share);
-        !note.empty())
-      err << "bounds-study: note: " << note << '\n';
-    std::ofstream instances;
-    if (!options.instancesFile.empty()) {
-      instances.open(options.instancesFile, std::ios::out | std::ios::trunc);
-      if (!instances)
-        throw FileRefusal("cannot create " + options.instancesFile + ": " + std::strerror(errno));
-      instances << instancesHeader() << '\n';
+    for (const std::string& note : notes) err << "bounds-study: note: " << note << '\n';
+
+    std::vector<double> costs;
+    for (const SettingPlan& plan : plans) costs.push_back(plan.cost);
+    std::optional<std::int64_t> first = options.first;
+    std::optional<LineFile> instances;
+    std::size_t from = 0;
+    if (options.resume) {
+      // The first second is that of the study: given, or the file's first row's.
+      if (!first && options.shards == 1) {
+        readLines(options.instancesFile, [&](const FileLine& line) {
+          if (line.number == 1) return true;
+          const std::vector<std::string> fields = splitCsvFields(line.text);
+          if (fields.size() > 8) first = parseWholeNumber(fields[8], 0, largestSecond);
+          return false;
+        });
+      }
+      if (!first) {
+        throw FileRefusal(
+            "--resume needs --first T, the first second of the study, to go on "
+            "from " +
+            options.instancesFile);
+      }
+      const std::vector<WorkItem> items =
+          shardItems(costs, *first, options.count, options.shard, options.shards);
+      const Resumed resumed =
+          resumeFrom(options.instancesFile, items, plans, rowOptions, summary, err);
+      wrongSide = resumed.wrongSide;
+      from = resumed.items;
+      instances.emplace(openLineFile(options.instancesFile, resumed.keep));
+      if (resumed.keep == 0) {
+        const std::string header = instancesHeader() + '\n';
+        if (!writeLine(*instances, header.data(), header.size())) closeLineFile(*instances);
+      }
+      wrongSide = studyInstances(items, from, plans, rowOptions, jobs, &*instances, summary, err,
+                                 terminal) ||
+                  wrongSide;
+    } else {
+      if (!options.instancesFile.empty()) {
+        instances.emplace(openLineFile(options.instancesFile));
+        // The header at once: a study stopped before its first instance
+        // still leaves a file to resume.
+        const std::string header = instancesHeader() + '\n';
+        if (!writeLine(*instances, header.data(), header.size())) closeLineFile(*instances);
+      }
+      first = first.value_or(static_cast<std::int64_t>(std::time(nullptr)));
+      const std::vector<WorkItem> items =
+          shardItems(costs, *first, options.count, options.shard, options.shards);
+      wrongSide = studyInstances(items, 0, plans, rowOptions, jobs,
+                                 instances ? &*instances : nullptr, summary, err, terminal);
     }
-    const std::int64_t first =
-        options.first.value_or(static_cast<std::int64_t>(std::time(nullptr)));
-    wrongSide = studyInstances(study, first, jobs, instances.is_open() ? &instances : nullptr,
-                               summary, err, terminal);
-    if (instances.is_open()) {
-      instances.close();
-      if (!instances)
-        throw FileRefusal("cannot write " + options.instancesFile + ": " + std::strerror(errno));
-    }
+    if (instances) closeLineFile(*instances);
   }
   writeSummary(out, summary, options.csv);
   out.flush();
@@ -273,6 +495,9 @@ int runBoundsStudy(const std::vector<std::string>& args, std::ostream& out, std:
     err << "bounds-study: " << error.what() << "; try 'bounds-study --help'\n";
     return studyRefused;
   } catch (const FileRefusal& error) {
+    err << "bounds-study: " << error.what() << '\n';
+    return studyRefused;
+  } catch (const OutputError& error) {
     err << "bounds-study: " << error.what() << '\n';
     return studyRefused;
   } catch (const TooLarge& error) {

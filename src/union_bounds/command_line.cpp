@@ -74,6 +74,7 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
       {"--union", true, "the known union probability P"},
       {"--at-least", true, "the number R of events that must occur"},
       {"--delta", true, "the half-width of a line"},
+      {"--boolean-limit", true, "the work the Boolean bounds may do"},
   };
   const Arguments split = splitArguments(args, known);
   BoundsOptions options;
@@ -94,6 +95,8 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
       options.known = parseUnion(option.value);
     } else if (name == "--at-least") {
       atLeast = option.value;
+    } else if (name == "--boolean-limit") {
+      options.booleanLimit = parseBooleanLimit(option.value);
     } else {
       options.halfWidth = parseDelta(option.value);
     }
@@ -111,7 +114,7 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
 
 std::string usageText() {
   return "usage: union-bounds [--union P] [--at-least R] [--delta D] [--boolean | --no-boolean]\n"
-         "                    [--csv] N [FILE]\n"
+         "                    [--boolean-limit L] [--csv] N [FILE]\n"
          "Reads the probabilities of the intersections of n = N events, as intersections\n"
          "writes them (FILE, prob.txt by default, - for standard input), and prints exact\n"
          "bounds on the probability of their union for each order of the file: the sum S of\n"
@@ -132,8 +135,14 @@ std::string usageText() {
          "  --boolean      the Boolean bounds up to n = 24 and 5,000 lines of orders 1 to k\n"
          "                 (by default up to n = 14 and 800 lines)\n"
          "  --no-boolean   leave the Boolean bounds out\n"
+         "  --boolean-limit L\n"
+         "                 the work the Boolean bounds may do, in units that do not depend\n"
+         "                 on the machine (about 15,000 a second here; 0: no limit; by\n"
+         "                 default 15,000 without --boolean, no limit with it); where it runs\n"
+         "                 out they are the best proved so far, marked *, boolean_optimal 0\n"
          "  --csv          print order,S,bonferroni,lower,upper,hunter_worsley,de_caen,\n"
-         "                 kat,cherry,boolean_lower,boolean_upper instead of the table\n"
+         "                 kat,cherry,boolean_lower,boolean_upper,boolean_optimal instead\n"
+         "                 of the table\n"
          "  --help         show this text\n"
          "  --version      show the version\n"
          "\n"

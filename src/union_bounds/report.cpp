@@ -12,50 +12,35 @@ namespace intersections {
 
 namespace {
 
-// `text` broken at blanks into lines of at most `width` characters, each
-// ending in LF.
-std::string wrapped(const std::string& text, std::size_t width) {
-  std::string result, line;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find(' ', at);
-    if (end == std::string::npos) end = text.size();
-    const std::string word = text.substr(at, end - at);
-    if (!line.empty() && line.size() + 1 + word.size() > width) {
-      result += line + '\n';
-      line.clear();
-    }
-    line += (line.empty() ? "" : " ") + word;
-    at = end + 1;
-  }
-  return result + line + '\n';
-}
-
-// What the columns mean, in lines of at most 116 characters.
-std::string legend(std::int32_t r) {
+// What the columns mean, in lines of at most 116 characters; `stopped` when
+// some Boolean bounds are only the best proved before their work ran out.
+std::string legend(std::int32_t r, bool stopped) {
   const std::string boolean =
-      "boolean_lower, boolean_upper: the best that any bound from orders 1 to k could do, the "
-      "least and the greatest probability over every distribution on the 2^n atoms that fits "
-      "the lines, each proved exactly (- where left out). Every bound but bonferroni holds "
-      "whatever the rounding of the lines.";
+      std::string(
+          "boolean_lower, boolean_upper: the best that any bound from orders 1 to k could do, "
+          "the least and the greatest probability over every distribution on the 2^n atoms "
+          "that fits the lines, each proved exactly (- where left out") +
+      (stopped ? "; * where the work ran out first: the best proved, not the best possible" : "") +
+      "). Every bound but bonferroni holds whatever the rounding of the lines.";
   if (r == 1) {
-    return wrapped(
+    return wrappedText(
         "S: sum of the lines of the order; bonferroni: S_1 - S_2 + ... (an upper bound for odd "
         "orders, a lower one for even, from the rounded lines); lower, upper: the sharp bounds "
         "given orders 1 to k; hunter_worsley, de_caen, kat: bounds from orders 1 and 2; cherry: "
-        "a t-cherry tree bound from orders 1 to 3; " +
+        "a t-cherry tree bound from orders 1 to 3 (hunter_worsley and cherry are shown as 1 "
+        "where they pass it); " +
             boolean,
         116);
   }
   const std::string R = std::to_string(r);
-  return wrapped("S: sum of the lines of the order; bonferroni: the sum over j = " + R +
-                     "..k of (-1)^(j-" + R + ") C(j-1, " + std::to_string(r - 1) +
-                     ") S_j (an upper bound when k - " + R +
-                     " is even, a lower one when it is odd or k < " + R +
-                     ", from the rounded lines); lower, upper: the sharp bounds given orders 1 "
-                     "to k; " +
-                     boolean,
-                 116);
+  return wrappedText("S: sum of the lines of the order; bonferroni: the sum over j = " + R +
+                         "..k of (-1)^(j-" + R + ") C(j-1, " + std::to_string(r - 1) +
+                         ") S_j (an upper bound when k - " + R +
+                         " is even, a lower one when it is odd or k < " + R +
+                         ", from the rounded lines); lower, upper: the sharp bounds given orders 1 "
+                         "to k; " +
+                         boolean,
+                     116);
 }
 
 }  // namespace
@@ -79,16 +64,22 @@ void writeTable(std::ostream& out, const ReportHeader& header, const std::vector
   const std::vector<BoundColumn> columns = tableColumns(header.atLeast);
   TextTable table{{"order", "S", "bonferroni"}};
   for (const BoundColumn& column : columns) table[0].push_back(column.name);
+  const bool stopped = std::any_of(
+      rows.begin(), rows.end(), [](const OrderBounds& row) { return row.booleanOptimal == false; });
   for (const OrderBounds& row : rows) {
     std::vector<std::string>& cells = table.emplace_back(std::vector<std::string>{
         std::to_string(row.order), unitsText(row.moment), unitsText(row.bonferroni)});
     for (const BoundColumn& column : columns) {
       const auto value = column.value(row);
-      cells.push_back(value ? formatBound(column, *value) : "-");
+      std::string text = value ? formatBound(column, *value) : "-";
+      // A star marks the bounds that are only the best proved; the others
+      // keep their digits in line with it.
+      if (column.boolean && stopped) text += row.booleanOptimal == false ? "*" : " ";
+      cells.push_back(text);
     }
   }
   writeTextTable(out, table);
-  out << "\n" << legend(header.atLeast);
+  out << "\n" << legend(header.atLeast, stopped);
   if (!known) return;
 
   auto margin = [&](const mpq_class& bound, bool isUpper) {

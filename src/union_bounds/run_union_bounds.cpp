@@ -62,7 +62,8 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err, int 
     if (input.descriptor < 0)
       throw ProbFileError("cannot open " + name + ": " + std::strerror(errno));
   }
-  const BoundsRequest request{options.atLeast, scope.orders, {}};
+  const BoundsRequest request{
+      options.atLeast, scope.orders, booleanWorkLimit(options.boolean, options.booleanLimit), {}};
   const ProbFile file =
       readProbFile(input.descriptor, name, options.n, linesNeeded(request), options.halfWidth);
   StatusLine status(terminal);
