@@ -68,40 +68,52 @@ int main(int argc, char** argv) {
   }
   if (cases.empty())
     cases = {{12, 30, 0.9, 4}, {12, 10, 0.5, 3}, {16, 20, 0.9, 3}, {20, 10, 0.5, 3}};
-  std::printf("%-18s %5s %10s %10s %10s %12s %-30s %s\n", "case", "order", "seconds", "work",
-              "work/s", "largest gap", "bounds", "peak MB");
+  std::printf("%-16s %3s %8s %8s %7s %6s %6s %9s %7s %7s %7s %9s %-28s %s\n", "case", "m",
+              "seconds", "work", "work/s", "rounds", "exact", "nodes", "master", "exact", "search",
+              "gap", "bounds", "peak MB");
   for (const Case& c : cases) {
-    std::vector<double> seconds, rates;
+    std::vector<double> seconds, rates, works;
+    BooleanWork effort;
     std::vector<BooleanOrderBounds> bounds;
     double gap = 0;  // the largest over all runs
     for (int run = 0; run < runs; ++run) {
       const Instance instance = drawInstance(c, 1700000000u + static_cast<unsigned>(run));
       const auto start = std::chrono::steady_clock::now();
       const bool verbose = std::getenv("BOOLEAN_BENCH_VERBOSE") != nullptr;
-      bounds = booleanBounds(c.n, instance.lines, 1, [&](const BooleanProgress& p) {
-        if (verbose)
-          std::fprintf(
-              stderr, "%8.3f s: order %d %s round %d gap %.3e\n",
-              std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
-              p.order, p.upper ? "upper" : "lower", p.round, p.gap);
-      });
+      bounds = booleanBounds(
+          c.n, instance.lines, 1,
+          [&](const BooleanProgress& p) {
+            if (verbose)
+              std::fprintf(
+                  stderr, "%8.3f s: order %d %s round %d gap %.3e\n",
+                  std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+                  p.order, p.upper ? "upper" : "lower", p.round, p.gap);
+          },
+          0, &effort);
       seconds.push_back(
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
       rates.push_back(static_cast<double>(bounds.back().work) / seconds.back());
+      works.push_back(static_cast<double>(bounds.back().work));
       for (const BooleanOrderBounds& b : bounds) gap = std::max(gap, b.largestGap);
     }
     std::sort(seconds.begin(), seconds.end());
     std::sort(rates.begin(), rates.end());
+    std::sort(works.begin(), works.end());
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     char label[64];
     std::snprintf(label, sizeof label, "%d %d %g %d", c.n, c.density, c.probability, c.m);
     char shown[96];
-    std::snprintf(shown, sizeof shown, "[%.10f, %.10f]", bounds.back().lower.get_d(),
+    std::snprintf(shown, sizeof shown, "[%.10f,%.10f]", bounds.back().lower.get_d(),
                   bounds.back().upper.get_d());
-    std::printf("%-18s %5d %10.3f %10llu %10.0f %12.2e %-30s %.1f\n", label, c.m,
-                seconds[seconds.size() / 2], static_cast<unsigned long long>(bounds.back().work),
-                rates[rates.size() / 2], gap, shown, static_cast<double>(usage.ru_maxrss) / 1024);
+    // The medians over the runs; the rounds and the split of the time are the last run's.
+    std::printf(
+        "%-16s %3d %8.3f %8llu %7.0f %6llu %6llu %9llu %7.2f %7.2f %7.2f %9.2e %-28s %.1f\n", label,
+        c.m, seconds[seconds.size() / 2], static_cast<unsigned long long>(bounds.back().work),
+        rates[rates.size() / 2], static_cast<unsigned long long>(effort.rounds),
+        static_cast<unsigned long long>(effort.exactPasses),
+        static_cast<unsigned long long>(effort.nodes), effort.masterSeconds, effort.exactSeconds,
+        effort.searchSeconds, gap, shown, static_cast<double>(usage.ru_maxrss) / 1024);
     std::fflush(stdout);
   }
   return 0;

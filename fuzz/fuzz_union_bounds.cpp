@@ -71,14 +71,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     __builtin_trap();
 
   ProbFile file, full;
-  const BoundsRequest request{r, 0, {}};
+  const BoundsRequest request{r, 0, 0, {}};
   const auto rows = bounds(descriptor, n, request, linesNeeded(request), halfWidth, file);
   // All the lines of order 3 kept: the same verdict, and the same bounds.
   const auto allRows = r == 1 ? bounds(descriptor, n, request, {3, {}}, halfWidth, full) : rows;
   // With every order kept, the Boolean bounds of every order on a few
   // events: they may find values that fit no space, else they do not cross.
   ProbFile every;
-  const BoundsRequest everyOrder{r, n, {}};
+  const BoundsRequest everyOrder{r, n, 0, {}};
   const auto booleanRows =
       rows && n <= 6 ? bounds(descriptor, n, everyOrder, linesNeeded(everyOrder), halfWidth, every)
                      : std::nullopt;
@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const OrderBounds& row = (*rows)[k];
     if (row.cherry != (*allRows)[k].cherry) fail("cherry differs with all lines", n, r, row);
     mpq_class lowest = row.lower, highest = row.upper;
-    for (const auto& lower : {row.deCaen, row.kat}) {
+    for (const auto& lower : {row.deCaen, row.kat, row.gallotKounias}) {
       if (lower) lowest = std::max(lowest, *lower);
     }
     for (const auto& upper : {row.hunterWorsley, row.cherry}) {
@@ -100,9 +100,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (lowest > highest) fail("crossing bounds", n, r, row);
     if (row.lower < 0 || row.upper > 1) fail("bounds outside [0, 1]", n, r, row);
     if (row.kat && *row.kat < *row.deCaen) fail("kat below de_caen", n, r, row);
+    if (row.gallotKounias && *row.gallotKounias < *row.deCaen)
+      fail("gallot_kounias below de_caen", n, r, row);
     if (row.cherry && *row.cherry > *row.hunterWorsley)
       fail("cherry above hunter_worsley", n, r, row);
-    const bool unionOnes = row.hunterWorsley || row.deCaen || row.kat || row.cherry;
+    const bool unionOnes =
+        row.hunterWorsley || row.deCaen || row.kat || row.gallotKounias || row.cherry;
     if (unionOnes != (r == 1 && row.order >= 2)) fail("the union's bounds", n, r, row);
   }
   if (booleanRows) {

@@ -192,9 +192,9 @@ TEST(BoundsStudy, ShardsAndThreadsGiveTheWholeStudy) {
   const Outcome csv = study(with({"--csv", "--jobs", "3"}));
   ASSERT_EQ(csv.status, 0) << csv.err;
   // A summary row per order and bound with a value: bonferroni, lower and upper
-  // at order 1, the pairwise hunter_worsley, de_caen and kat from order 2, cherry
-  // from order 3.
-  EXPECT_EQ(linesAfterHeader(csv.out).size(), 3u + 6u + 4u * 7);
+  // at order 1, the pairwise hunter_worsley, de_caen, kat and gallot_kounias
+  // from order 2, cherry from order 3.
+  EXPECT_EQ(linesAfterHeader(csv.out).size(), 3u + 7u + 4u * 8);
 
   std::vector<std::string> files{"--summarize"};
   std::vector<std::string> shardRows;
@@ -331,7 +331,7 @@ TEST(BoundsStudy, BooleanOptionsFillTheirColumnsAndTheNoteComesOnce) {
       {{"17", "10", "0.5", "2"},
        false,
        "bounds-study: note: the Boolean bounds are left out: n = 17 is more than 14 (--boolean "
-       "raises it to 24)\n"},
+       "raises it to 48)\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.front());
@@ -494,6 +494,12 @@ TEST(BoundsStudy, RefusesWhatItCannotFollow) {
        "FILE2:2: the row was made with the options boolean,boolean_limit,delta = none,0,, those "
        "of FILE with default,15000,; a summary does not mix them",
        header + noBoolean(secondEleven(row1)) + noBoolean(secondEleven(row2))},
+      {"a resumed study shorter than its file",
+       {"--resume", "FILE", "--first", "10", "--count", "1", "2", "40", "0.5", "2"},
+       header + row1 + row2 + secondEleven(row1) + secondEleven(row2),
+       2,
+       "FILE:4: the file holds more instances than this study: resume it with the options and "
+       "settings it was made with"},
       {"--help to a full disk",
        {"--help"},
        std::nullopt,

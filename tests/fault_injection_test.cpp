@@ -34,7 +34,9 @@
 #include <string>
 #include <vector>
 
+#include "bounds/boolean_bounds.h"
 #include "evaluation/number_format.h"
+#include "lines/observations.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -465,6 +467,77 @@ TEST(FaultInjectionRoot, ControlGroupMemoryLimitRefusesRightAfterN) {
     }
     EXPECT_EQ(readFile(temp.path / "prob.txt"), oldContent);
   }
+}
+
+// The Boolean bounds' memory estimate against the control group's charge:
+// in a group just above the estimate, the worst files found (lines of each
+// order all alike, which make the largest masters; a dense instance; a tiny
+// one) either finish or leave the bounds out with a note, and are never
+// killed by the kernel.
+TEST(FaultInjectionRoot, BooleanBoundsFitAGroupJustAboveTheirEstimate) {
+#if defined(INTERSECTIONS_SANITIZED_BUILD)
+  GTEST_SKIP() << "the sanitizers' own memory is charged to the group";
+#else
+  // Every line of order j reads p^j, as for independent events.
+  const auto alike = [](std::int32_t n, std::int32_t m, double p) {
+    std::string text;
+    double value = 1;
+    for (std::int32_t j = 1; j <= m; ++j) {
+      value *= p;
+      char line[32];
+      std::snprintf(line, sizeof line, "%.9f\r\n", value);
+      for (std::uint64_t i = 0; i < intersections::linesOfOrder(n, j); ++i) text += line;
+    }
+    return text;
+  };
+  struct Case {
+    const char* name;
+    std::int32_t n, k;  // the orders whose Boolean bounds are computed
+    std::string file;   // "" for one that intersections writes
+    std::string answers;
+    std::vector<std::string> options;
+  };
+  const Case cases[] = {
+      // With no work limit: the masters grow the most.
+      {"n = 12, orders 1 to 4 alike", 12, 4, alike(12, 4, 0.9), "", {"--boolean"}},
+      {"n = 14, orders 1 to 3 alike", 14, 3, alike(14, 3, 0.9), "", {"--boolean"}},
+      {"n = 20, density 50", 20, 3, "", "20 50 0.9 3\n", {"--boolean", "--boolean-limit", "40000"}},
+      {"n = 14, a tiny file", 14, 3, "", "14 1 0.01 3\n", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir temp;
+    if (c.file.empty()) {
+      ASSERT_EQ(runProgram(temp.path, c.answers).exitStatus, 0);
+    } else {
+      writeFile(temp.path / "prob.txt", c.file);
+    }
+    const double estimate = intersections::booleanBytes(c.n, c.k);
+    for (const double aboveMB : {1.0}) {
+      SCOPED_TRACE("estimate + " + std::to_string(aboveMB) + " MB");
+      MemoryGroup group;
+      // A whole number of pages, as the kernel keeps it.
+      const auto limit = static_cast<long long>(estimate + aboveMB * 1048576) / 4096 * 4096;
+      if (const auto problem = makeMemoryGroup(group, std::to_string(limit)))
+        GTEST_SKIP() << *problem;
+      const std::string procs = (group.dir / "cgroup.procs").string();
+      std::vector<std::string> args = c.options;
+      args.push_back(std::to_string(c.n));
+      args.push_back("prob.txt");
+      const ProgramResult result =
+          runProgram(testing_support::unionBoundsPath(), args, temp.path, "", [&] {
+            const std::string pid = std::to_string(getpid());
+            const int fd = open(procs.c_str(), O_WRONLY);
+            if (fd < 0 || write(fd, pid.data(), pid.size()) != static_cast<ssize_t>(pid.size()))
+              _exit(125);
+            close(fd);
+          });
+      if (result.exitStatus == 125) GTEST_SKIP() << "cannot move a process into " << group.dir;
+      EXPECT_EQ(result.signal, 0) << "killed by signal " << result.signal;
+      EXPECT_EQ(result.exitStatus, 0) << result.err;
+    }
+  }
+#endif
 }
 
 // --- standard input ends or is closed ---------------------------------------

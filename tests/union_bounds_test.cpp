@@ -148,17 +148,17 @@ TEST(UnionBounds, BracketTheUnionOfRandomInstances) {
 
 TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
   const std::string halfQuarter =
-      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
-      "upper\n"
-      "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,,,,0.499999999000,0.750000002000\n"
+      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,gallot_kounias,cherry,boolean_"
+      "lower,boolean_upper\n"
+      "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,,,,,0.499999999000,0.750000002000\n"
       "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564,"
-      "0.624999997000,,0.624999997000,0.625000003000\n";
+      "0.624999997000,0.571428566530,,0.624999997000,0.625000003000\n";
   const std::string certainAndNever =
-      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
-      "upper\n"
-      "1,1.000000000,1.000000000,0.499999999500,1.000000000000,,,,,0.999999999000,1.000000000000\n"
+      "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,gallot_kounias,cherry,boolean_"
+      "lower,boolean_upper\n"
+      "1,1.000000000,1.000000000,0.499999999500,1.000000000000,,,,,,0.999999999000,1.000000000000\n"
       "2,0.000000000,1.000000000,0.999999998000,1.000000000000,1.000000000000,0.999999997000,"
-      "0.999999998500,,0.999999999000,1.000000000000\n";
+      "0.999999998500,0.999999998000,,0.999999999000,1.000000000000\n";
   struct Case {
     const char* content;
     std::vector<std::string> args;  // before the file
@@ -177,11 +177,12 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       // 0.125000001)/2 + (2 0.249999999 - 0.125000001)/2 = 0.624999997.
       {"0.500000000\r\n0.250000000\r\n0.125000000\r\n",
        {"2"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
-       "upper\n"
-       "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,,,,0.499999999000,0.750000002000\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,gallot_kounias,cherry,boolean_"
+       "lower,boolean_upper\n"
+       "1,0.750000000,0.750000000,0.374999999000,0.750000002000,,,,,,0.499999999000,0."
+       "750000002000\n"
        "2,0.125000000,0.625000000,0.624999997000,0.625000003000,0.625000003000,0.566666661564,"
-       "0.624999997000,,0.624999997000,0.625000003000\n"},
+       "0.624999997000,0.571428566530,,0.624999997000,0.625000003000\n"},
       // a = 0.4, 0.3, 0.5, b_01 = 0.2, b_02 = 0.3, b_12 = 0.15, c = 0.1, union
       // 0.65. Order 3 fixes the union to S_1 - S_2 + S_3 within 7e-9.
       // Hunter-Worsley: 1.200000003 - 0.299999999 - 0.199999999. Kuai-Alajaji-
@@ -192,13 +193,14 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       {"0.400000000\r\n0.300000000\r\n0.500000000\r\n0.200000000\r\n0.300000000\r\n0.150000000\r\n"
        "0.100000000\r\n",
        {"3"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
-       "upper\n"
-       "1,1.200000000,1.200000000,0.399999999000,1.000000000000,,,,,0.499999999000,1.000000000000\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,gallot_kounias,cherry,boolean_"
+       "lower,boolean_upper\n"
+       "1,1.200000000,1.200000000,0.399999999000,1.000000000000,,,,,,0.499999999000,1."
+       "000000000000\n"
        "2,0.650000000,0.550000000,0.583333330333,0.766666671667,0.700000005000,0.579397206048,"
-       "0.599999996000,,0.649999997000,0.700000005000\n"
+       "0.599999996000,0.595454540540,,0.649999997000,0.700000005000\n"
        "3,0.100000000,0.650000000,0.649999993000,0.650000007000,0.700000005000,0.579397206048,"
-       "0.599999996000,0.650000007000,0.649999997000,0.650000007000\n"},
+       "0.599999996000,0.595454540540,0.650000007000,0.649999997000,0.650000007000\n"},
       // At least 2 of them: 0, S_2 and S_2 - 2 S_3 as the Bonferroni-type sums.
       // Order 1: v_3 >= (1.199999997 - 1)/2 at least, v_2 <= 1.200000003/2 at
       // most; order 2: the vertices of the program give 0.649999997/3 and
@@ -206,11 +208,13 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       {"0.400000000\r\n0.300000000\r\n0.500000000\r\n0.200000000\r\n0.300000000\r\n0.150000000\r\n"
        "0.100000000\r\n",
        {"--at-least", "2", "3"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
-       "upper\n"
-       "1,1.200000000,0.000000000,0.099999998500,0.600000001500,,,,,0.099999998500,0.600000001500\n"
-       "2,0.650000000,0.650000000,0.216666665666,0.583333336334,,,,,0.349999997000,0.450000005000\n"
-       "3,0.100000000,0.450000000,0.449999995000,0.450000005000,,,,,0.449999995000,0."
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,gallot_kounias,cherry,boolean_"
+       "lower,boolean_upper\n"
+       "1,1.200000000,0.000000000,0.099999998500,0.600000001500,,,,,,0.099999998500,0."
+       "600000001500\n"
+       "2,0.650000000,0.650000000,0.216666665666,0.583333336334,,,,,,0.349999997000,0."
+       "450000005000\n"
+       "3,0.100000000,0.450000000,0.449999995000,0.450000005000,,,,,,0.449999995000,0."
        "450000003000\n"},
       // A certain event and an impossible one: a_1 in [1 - e, 1], a_2 and b_12
       // in [0, e], e = 10^-9, so S_1 in [1 - e, 1 + e] and S_2 in [0, e].
@@ -225,51 +229,56 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       // Other files: each line stands for the values within one unit of its
       // last decimal, whatever its line end. Four decimals (h = 10^-4): de
       // Caen 0.4999^2/0.6252 + 0.2499^2/0.3752, kat (2 0.4999 - 0.1251)/2 +
-      // (2 0.2499 - 0.1251)/2. Exact values (--delta 0): kat 0.4375 + 0.1875.
+      // (2 0.2499 - 0.1251)/2. Exact values (--delta 0): kat 0.4375 + 0.1875;
+      // Gallot-Kounias at its best weights (1, 2/3): (0.5 + 1/6)^2 / (0.5 + 2/9 +
+      // 1/6) = 4/7.
       // A mixed file: a_1 in [0.4, 0.6], a_2 one unit around 1/4, b_12 in
       // [0.124, 0.126]: kat (0.8 - 0.126)/2 + (0.499999998 - 0.126)/2.
       {"0.500000000\n0.250000000\n0.125000000\n", {"2"}, halfQuarter},
       {"0.5000\n0.2500\n0.1250\n",
        {"2"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
-       "upper\n"
-       "1,0.750000000,0.750000000,0.374900000000,0.750200000000,,,,,0.499900000000,0.750200000000\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,gallot_kounias,cherry,boolean_"
+       "lower,boolean_upper\n"
+       "1,0.750000000,0.750000000,0.374900000000,0.750200000000,,,,,,0.499900000000,0."
+       "750200000000\n"
        "2,0.125000000,0.625000000,0.624700000000,0.625300000000,0.625300000000,0.566156697677,"
-       "0.624700000000,,0.624700000000,0.625300000000\n"},
+       "0.624700000000,0.570939045007,,0.624700000000,0.625300000000\n"},
       {"0.500000000\r\n0.250000000\r\n0.125000000\r\n",
        {"--delta", "0", "2"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
-       "upper\n"
-       "1,0.750000000,0.750000000,0.375000000000,0.750000000000,,,,,0.500000000000,0.750000000000\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,gallot_kounias,cherry,boolean_"
+       "lower,boolean_upper\n"
+       "1,0.750000000,0.750000000,0.375000000000,0.750000000000,,,,,,0.500000000000,0."
+       "750000000000\n"
        "2,0.125000000,0.625000000,0.625000000000,0.625000000000,0.625000000000,0.566666666666,"
-       "0.625000000000,,0.625000000000,0.625000000000\n"},
+       "0.625000000000,0.571428571428,,0.625000000000,0.625000000000\n"},
       {"0.5\r\n0.250000000\n0.125\r\n",
        {"2"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
-       "upper\n"
-       "1,0.750000000,0.750000000,0.324999999500,0.850000001000,,,,,0.400000000000,0.850000001000\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,gallot_kounias,cherry,boolean_"
+       "lower,boolean_upper\n"
+       "1,0.750000000,0.750000000,0.324999999500,0.850000001000,,,,,,0.400000000000,0."
+       "850000001000\n"
        "2,0.125000000,0.625000000,0.523999999000,0.726000001000,0.726000001000,0.386609077414,"
-       "0.523999999000,,0.523999999000,0.726000001000\n"},
+       "0.523999999000,0.389937667582,,0.523999999000,0.726000001000\n"},
       // 0.12345678951 +- 10^-11 lies in (123456789, 123456790) units; the sums
       // take it as 123456790, its nearest; --delta 0 keeps the two units
       // around it; --delta=1.5e-9 rounds up to 2 units.
       {"0.12345678951\n",
        {"1"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
-       "upper\n"
-       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,,,,0.123456789000,0."
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,gallot_kounias,cherry,boolean_"
+       "lower,boolean_upper\n"
+       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,,,,,0.123456789000,0."
        "123456790000\n"},
       {"0.12345678951\n",
        {"--delta", "0", "1"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
-       "upper\n"
-       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,,,,0.123456789000,0."
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,gallot_kounias,cherry,boolean_"
+       "lower,boolean_upper\n"
+       "1,0.123456790,0.123456790,0.123456789000,0.123456790000,,,,,,0.123456789000,0."
        "123456790000\n"},
       {"0.5\n",
        {"--delta=1.5e-9", "1"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
-       "upper\n"
-       "1,0.500000000,0.500000000,0.499999998000,0.500000002000,,,,,0.499999998000,0."
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,gallot_kounias,cherry,boolean_"
+       "lower,boolean_upper\n"
+       "1,0.500000000,0.500000000,0.499999998000,0.500000002000,,,,,,0.499999998000,0."
        "500000002000\n"},
       // Nested events A1 in A2 in A3 in A4, a = 0.1, 0.2, 0.3, 0.4, exact
       // values: every set's line is the a of its lowest event, and the union
@@ -280,27 +289,28 @@ TEST(UnionBounds, CsvOfSmallFilesWorkedOutByHand) {
       // on 0.4 by order 4; de Caen: 0.01/0.4 + 0.04/0.7 + 0.09/0.9 + 0.16/1.
       {nested,
        {"--delta", "0", "4"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
-       "upper\n"
-       "1,1.000000000,1.000000000,0.250000000000,1.000000000000,,,,,0.400000000000,1.000000000000\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,gallot_kounias,cherry,boolean_"
+       "lower,boolean_upper\n"
+       "1,1.000000000,1.000000000,0.250000000000,1.000000000000,,,,,,0.400000000000,1."
+       "000000000000\n"
        "2,1.000000000,0.000000000,0.333333333333,0.500000000000,0.400000000000,0.342142857142,"
-       "0.350000000000,,0.400000000000,0.400000000000\n"
+       "0.350000000000,0.400000000000,,0.400000000000,0.400000000000\n"
        "3,0.500000000,0.500000000,0.375000000000,0.416666666667,0.400000000000,0.342142857142,"
-       "0.350000000000,0.400000000000,0.400000000000,0.400000000000\n"
+       "0.350000000000,0.400000000000,0.400000000000,0.400000000000,0.400000000000\n"
        "4,0.100000000,0.400000000,0.400000000000,0.400000000000,0.400000000000,0.342142857142,"
-       "0.350000000000,0.400000000000,0.400000000000,0.400000000000\n"},
+       "0.350000000000,0.400000000000,0.400000000000,0.400000000000,0.400000000000\n"},
       // --no-boolean leaves their columns empty, and the others as they were.
       {nested,
        {"--delta", "0", "--no-boolean", "4"},
-       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,cherry,boolean_lower,boolean_"
-       "upper\n"
-       "1,1.000000000,1.000000000,0.250000000000,1.000000000000,,,,,,\n"
+       "order,S,bonferroni,lower,upper,hunter_worsley,de_caen,kat,gallot_kounias,cherry,boolean_"
+       "lower,boolean_upper\n"
+       "1,1.000000000,1.000000000,0.250000000000,1.000000000000,,,,,,,\n"
        "2,1.000000000,0.000000000,0.333333333333,0.500000000000,0.400000000000,0.342142857142,"
-       "0.350000000000,,,\n"
+       "0.350000000000,0.400000000000,,,\n"
        "3,0.500000000,0.500000000,0.375000000000,0.416666666667,0.400000000000,0.342142857142,"
-       "0.350000000000,0.400000000000,,\n"
+       "0.350000000000,0.400000000000,0.400000000000,,\n"
        "4,0.100000000,0.400000000,0.400000000000,0.400000000000,0.400000000000,0.342142857142,"
-       "0.350000000000,0.400000000000,,\n"},
+       "0.350000000000,0.400000000000,0.400000000000,,\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.csv);

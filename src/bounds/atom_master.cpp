@@ -233,6 +233,25 @@ std::vector<double> AtomMaster::duals() const {
   return result;
 }
 
+std::vector<EventSet> AtomMaster::largestAtoms(std::size_t most) const {
+  const std::vector<long double> x = solution();
+  std::vector<std::size_t> order;
+  for (std::size_t atom = 0; atom < atoms_.size(); ++atom)
+    if (x[atom] > 0) order.push_back(atom);
+  const auto larger = [&](std::size_t a, std::size_t b) {
+    return x[a] != x[b] ? x[a] > x[b] : atoms_[a] < atoms_[b];
+  };
+  if (order.size() > most) {
+    std::nth_element(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(most), order.end(),
+                     larger);
+    order.resize(most);
+  }
+  std::sort(order.begin(), order.end(), larger);
+  std::vector<EventSet> result;
+  for (const std::size_t atom : order) result.push_back(atoms_[atom]);
+  return result;
+}
+
 std::vector<std::size_t> AtomMaster::violatedRows(std::size_t most, double slack) const {
   const std::vector<long double> activity = activityOf(solution());
   std::vector<std::pair<long double, std::size_t>> violated;

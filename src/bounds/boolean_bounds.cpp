@@ -56,7 +56,7 @@ struct Carried {
 // own. Marks its atoms in `inMaster`.
 void makeMasterOfOrder(std::optional<AtomMaster>& master, const Carried& carried,
                        const std::vector<AtomRow>& allRows, std::int32_t k, std::size_t rowCount,
-                       const BooleanTuning& tuning, std::vector<std::uint8_t>& inMaster) {
+                       const BooleanTuning& tuning, AtomSet& inMaster) {
   if (carried.master) {
     master.emplace(*carried.master);
     master->raiseOrder(k, rowCount);
@@ -64,13 +64,10 @@ void makeMasterOfOrder(std::optional<AtomMaster>& master, const Carried& carried
     master.emplace(allRows, k, rowCount, tuning);
     master->addRows({0});
   }
-  for (const EventSet atom : master->atoms()) inMaster[atom] = 1;
+  for (const EventSet atom : master->atoms()) inMaster.insert(atom);
   std::vector<EventSet> missing;
   for (const EventSet atom : carried.pool) {
-    if (!inMaster[atom]) {
-      inMaster[atom] = 1;
-      missing.push_back(atom);
-    }
+    if (inMaster.insert(atom)) missing.push_back(atom);
   }
   master->addAtoms(missing);
 }
@@ -80,24 +77,28 @@ void makeMasterOfOrder(std::optional<AtomMaster>& master, const Carried& carried
 double booleanBytes(std::int32_t n, std::int32_t k) {
   const double atoms = std::ldexp(1.0, n);
   const double rows = static_cast<double>(lineCount(n, k)) + 1;
-  // The reduced costs and the master's membership of every atom, then the
-  // master: its columns, up to several times as many as rows, with up to a
-  // row's worth of entries each, and the solver's factorization (measured
-  // peaks: 65 MB at 20 events of density 30 and order 3, against 101 MB
-  // here; 219 MB at 24 events of density 10, against 414 MB).
-  return atoms * 9 + 48 * rows * std::min(rows, std::ldexp(1.0, n - 1)) + 4e6;
+  // Beyond the zeta transform's reach no pass holds 2^n values: the atoms a
+  // master holds are kept in a hash set, about as many as it has columns.
+  const double perAtom = n <= BooleanTuning{}.zetaEventsLimit ? 9 : n <= 24 ? 1 : 0;
+  // The master: its columns, up to several times as many as rows, with up to
+  // a row's worth of entries each, the solver's copies and factorization, and
+  // the allocator's slack, all charged to the process's control group.
+  // Measured peaks of that charge, the largest on files whose lines of each
+  // order are all alike: 27.9 MB at 14 events and order 3 (here 30.7 MB),
+  // 42.9 MB at 12 events and order 4 (79.7 MB), 87.5 MB at 20 events of
+  // density 50 and order 3 (232 MB).
+  return atoms * perAtom + 120 * rows * std::min(rows, std::ldexp(1.0, n - 1)) + 4e6;
 }
 
 std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
                                               const std::vector<IntervalList>& lines,
                                               std::int32_t atLeast,
                                               const BooleanProgressReport& progress,
-                                              std::uint64_t workLimit) {
+                                              std::uint64_t workLimit, BooleanWork* effort) {
   if (n < 1 || n > booleanEventsLimit || atLeast < 1 || atLeast > n ||
       lines.size() > static_cast<std::size_t>(n))
     throw std::invalid_argument("booleanBounds: n, atLeast or the orders out of range");
   const BooleanTuning tuning;
-  const std::size_t atoms = std::size_t{1} << n;
   std::vector<BooleanOrderBounds> result;
   const std::vector<AtomRow> allRows = atomRows(n, lines);
   Carried carried;
@@ -114,7 +115,7 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
     // The rows of orders 1 to k lead the rows of all orders.
     const std::vector<AtomRow> rows(
         allRows.begin(), allRows.begin() + static_cast<std::ptrdiff_t>(1 + lineCount(n, order)));
-    std::vector<std::uint8_t> inMaster(atoms, 0);
+    AtomSet inMaster(n);
     std::optional<AtomMaster> own;
     makeMasterOfOrder(own, carried, allRows, order, rows.size(), tuning, inMaster);
     AtomMaster& master = *own;
@@ -130,7 +131,10 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
       master.dropCaps();
       feasibility = generation.run(master, inMaster, {atLeast, 0}, false, work);
     }
-    if (feasibility.proved > 0) return result;
+    if (feasibility.proved > 0) {
+      if (effort != nullptr) *effort = work;
+      return result;
+    }
     const bool feasible = feasibility.solved && feasibility.masterValue < 1e-15;
 
     BooleanOrderBounds bounds;
@@ -141,7 +145,7 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
       // much further.
       master.recentre();
       AtomMaster upperMaster = master;
-      std::vector<std::uint8_t> inUpperMaster = inMaster;
+      AtomSet inUpperMaster = inMaster;
       master.setObjective({atLeast, 1});
       const PhaseResult least = generation.run(master, inMaster, {atLeast, 1}, false, work);
       upperMaster.setObjective({atLeast, -1});
@@ -154,10 +158,7 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
       bounds.largestGap = std::max(least.gap, most.gap);
       bounds.optimal = least.solved && most.solved;
       for (const EventSet atom : upperMaster.atoms()) {
-        if (!inMaster[atom]) {
-          inMaster[atom] = 1;
-          extra.push_back(atom);
-        }
+        if (inMaster.insert(atom)) extra.push_back(atom);
       }
     } else {
       // Neither a proof that nothing fits nor a distribution that does: the
@@ -180,6 +181,7 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
     carried.pool.insert(carried.pool.end(), extra.begin(), extra.end());
     if (feasible) carried.master.emplace(*own);
   }
+  if (effort != nullptr) *effort = work;
   return result;
 }
 

@@ -11,9 +11,10 @@
 
 namespace intersections {
 
-// The most events the Boolean bounds take: the pricing holds a reduced cost
-// for each of the 2^n atoms.
-inline constexpr std::int32_t booleanEventsLimit = 24;
+// The most events the Boolean bounds take: beyond the zeta transform's reach
+// the proofs rest on a branch and bound over the atoms, whose time grows
+// quickly with n.
+inline constexpr std::int32_t booleanEventsLimit = 48;
 
 // The memory the Boolean bounds of order k of n events take at most, in bytes.
 double booleanBytes(std::int32_t n, std::int32_t k);
@@ -53,6 +54,17 @@ struct BooleanWork {
   std::uint64_t limit = 0;
   std::uint64_t spent = 0;
   bool exhausted() const { return limit != 0 && spent >= limit; }
+
+  // How the work went, for the benchmarks: rounds of column generation,
+  // exact pricing passes (by the zeta transform or by branch and bound), the
+  // nodes of the branch and bound, and the seconds in the master, in the
+  // exact passes and in the search (these alone depend on the machine).
+  std::uint64_t rounds = 0;
+  std::uint64_t exactPasses = 0;
+  std::uint64_t nodes = 0;
+  double masterSeconds = 0;
+  double exactSeconds = 0;
+  double searchSeconds = 0;
 };
 
 // The Boolean bounds of orders 1 to lines.size(): lines[j - 1] holds the
@@ -62,6 +74,8 @@ struct BooleanWork {
 // are proved to fit no distribution (a checked Farkas certificate). The
 // bounds never loosen from one order to the next.
 //
+// `effort`, when given, gets the work done and how it went.
+//
 // With a work limit, the order during which the work runs out gets the best
 // bounds proved so far, and the later orders the same (a bound of an order
 // holds for every later one), all marked not optimal.
@@ -69,6 +83,7 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
                                               const std::vector<IntervalList>& lines,
                                               std::int32_t atLeast = 1,
                                               const BooleanProgressReport& progress = {},
-                                              std::uint64_t workLimit = 0);
+                                              std::uint64_t workLimit = 0,
+                                              BooleanWork* effort = nullptr);
 
 }  // namespace intersections

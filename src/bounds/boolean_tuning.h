@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace intersections {
 
@@ -44,6 +45,15 @@ struct BooleanTuning {
 
   // Rounds of one phase before it gives up with the best bound proved so far.
   int maxRounds = 400;
+
+  // The exact pricing of a proof: the zeta transform over all 2^n atoms up
+  // to this many events (8 bytes an atom; a pass costs about n 2^n
+  // additions), a branch and bound over the atoms beyond.
+  std::int32_t zetaEventsLimit = 22;
+  // The search that finds atoms between two proofs: walks from the master's
+  // atoms of largest probability (at most this many) and from random atoms.
+  std::size_t searchStartsFromMaster = 64;
+  std::int32_t searchRandomStarts = 16;
 };
 
 }  // namespace intersections

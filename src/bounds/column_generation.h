@@ -3,6 +3,7 @@
 #include <gmpxx.h>
 
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 #include "bounds/atom_certificate.h"
@@ -21,31 +22,59 @@ struct PhaseResult {
   bool stopped = false;    // the work ran out before the phase ended
 };
 
+// The atoms a master holds, for n events: a flag an atom while 2^n is small,
+// a hash set beyond.
+class AtomSet {
+ public:
+  explicit AtomSet(std::int32_t n);
+  bool contains(EventSet atom) const;
+  // Adds `atom`; false if it was there.
+  bool insert(EventSet atom);
+
+ private:
+  std::vector<std::uint8_t> flags_;
+  std::unordered_set<EventSet> set_;
+};
+
 // Row and column generation over the atoms of n events for the rows of one
-// order k: solve the master, price every atom exactly with the duals rounded
-// to dyadic multipliers, prove the bound they give, and add the rows the
-// master's solution breaks and the atoms of most negative reduced cost,
-// until its solution keeps every row and no atom is left to add, or the gap
-// closes, or the rounds run out. Every bound it reports is proved by
-// provedLowerBound, whatever the master did.
+// order k. Each round solves the master; the rows its solution breaks enter
+// it, and atoms of negative reduced cost found by a fast search in floating
+// point (searchNegativeAtoms). When the search finds none, an exact pricing
+// pass over all the atoms (the zeta transform up to
+// BooleanTuning::zetaEventsLimit events, a branch and bound beyond) gives the
+// least reduced cost for the duals rounded to dyadic multipliers and so a
+// bound proved by provedLowerBound, whatever the master did; the atoms it
+// finds below zero enter, and the rounds go on until the master keeps every
+// row and the exact pass finds no atom to add, or the gap closes, or the
+// rounds or the work run out. A phase always ends with a proof.
 //
-// Pricing costs one pass over the 2^n atoms a round (8 bytes an atom);
-// `rows` must outlive the object.
+// Memory: the master, and 9 bytes an atom for the zeta transform; `rows`
+// must outlive the object.
 class ColumnGeneration {
  public:
   ColumnGeneration(std::int32_t n, std::int32_t order, const std::vector<AtomRow>& rows,
                    const BooleanTuning& tuning, BooleanProgressReport progress);
 
-  // One phase on `master`, whose atoms are marked in `inMaster` (one entry an
-  // atom; the atoms it adds are marked too), counting its work in `work` and
-  // stopping, its last proof kept, once that is exhausted. `upper` only labels
-  // the progress.
-  PhaseResult run(AtomMaster& master, std::vector<std::uint8_t>& inMaster,
-                  const AtomObjective& objective, bool upper, BooleanWork& work);
+  // One phase on `master`, whose atoms are in `inMaster` (the atoms it adds
+  // are added there too), counting its work in `work` and stopping, with a
+  // last proof, once that is exhausted. `upper` only labels the progress.
+  PhaseResult run(AtomMaster& master, AtomSet& inMaster, const AtomObjective& objective, bool upper,
+                  BooleanWork& work);
 
  private:
-  // The atoms worth adding after a pricing pass, the best first, at most a round's worth.
-  std::vector<EventSet> candidates(const std::vector<std::uint8_t>& inMaster, int shift) const;
+  // The least reduced cost over all atoms for the multipliers `y`, exactly,
+  // or a proved lower bound on it, and the atoms below -threshold it found
+  // that the master lacks, the best first, at most a round's worth.
+  struct ExactPass {
+    std::int64_t least = 0;
+    std::vector<EventSet> atoms;
+  };
+  ExactPass priceExactly(const DyadicMultipliers& y, const AtomObjective& objective,
+                         const AtomSet& inMaster, BooleanWork& work);
+  // The atoms the search finds for the master's duals that the master lacks.
+  std::vector<EventSet> search(const AtomMaster& master, const std::vector<double>& duals,
+                               const AtomObjective& objective, const AtomSet& inMaster,
+                               BooleanWork& work) const;
 
   std::int32_t n_;
   std::int32_t order_;
@@ -55,7 +84,7 @@ class ColumnGeneration {
   std::size_t atomsPerRound_;
   std::size_t rowsPerRound_;
   std::vector<double> perEntry_;            // by atom size: 1 / the entries of its column
-  std::vector<std::int64_t> reducedCosts_;  // of every atom, scaled by 2^shift
+  std::vector<std::int64_t> reducedCosts_;  // of every atom, scaled by 2^shift (zeta only)
 };
 
 }  // namespace intersections

@@ -6,6 +6,7 @@
 
 #include "bounds/bonferroni.h"
 #include "bounds/cherry_bound.h"
+#include "bounds/gallot_kounias.h"
 #include "bounds/pairwise_bounds.h"
 #include "bounds/sharp_bounds.h"
 
@@ -62,12 +63,14 @@ std::vector<OrderBounds> boundsByOrder(const Observations& seen, const BoundsReq
   const std::vector<UnionInterval> sharp = sharpUnionBounds(n, moments, r);
   if (sharp.size() < moments.size()) throw InconsistentValues(sharp.size() + 1, n);
 
-  std::optional<mpq_class> hunterWorsleyBound, deCaenBound, katBound, cherryBound;
+  std::optional<mpq_class> hunterWorsleyBound, deCaenBound, katBound, gallotKouniasBound,
+      cherryBound;
   if (r == 1 && seen.orders.size() >= 2) {
     if (!table) throw std::invalid_argument("boundsByOrder: the pairs were not kept");
     hunterWorsleyBound = hunterWorsley(*table);
     deCaenBound = deCaen(*table);
     katBound = kuaiAlajajiTakahara(*table);
+    if (n <= gallotKouniasEventsLimit) gallotKouniasBound = gallotKounias(*table);
     if (seen.orders.size() >= 3)
       cherryBound = intersections::cherryBound(*table, keptTripleLines(seen)).value;
     // Each is a bound for every space the values fit, as the sharp ones are:
@@ -75,6 +78,7 @@ std::vector<OrderBounds> boundsByOrder(const Observations& seen, const BoundsReq
     const UnionInterval& last = sharp.back();
     mpq_class lowest = std::min(*hunterWorsleyBound, last.upper);
     mpq_class highest = std::max({*deCaenBound, *katBound, last.lower});
+    if (gallotKouniasBound) highest = std::max(highest, *gallotKouniasBound);
     if (cherryBound) lowest = std::min(lowest, *cherryBound);
     if (highest > lowest) throw InconsistentValues(sharp.size(), n);
     // Above 1 they say nothing a probability does not: capped, still bounds.
@@ -109,6 +113,7 @@ std::vector<OrderBounds> boundsByOrder(const Observations& seen, const BoundsReq
       row.hunterWorsley = hunterWorsleyBound;
       row.deCaen = deCaenBound;
       row.kat = katBound;
+      row.gallotKounias = gallotKouniasBound;
     }
     if (k >= 2) row.cherry = cherryBound;
     if (k < boolean.size()) {

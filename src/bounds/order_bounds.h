@@ -28,6 +28,9 @@ struct OrderBounds {
   std::optional<mpq_class> hunterWorsley;  // from order 2 on, for the union only; at most 1
   std::optional<mpq_class> deCaen;         // from order 2 on, for the union only
   std::optional<mpq_class> kat;            // Kuai-Alajaji-Takahara, from order 2 on, the union only
+  // Gallot and Kounias, from order 2 on, the union only, up to
+  // gallotKouniasEventsLimit events
+  std::optional<mpq_class> gallotKounias;
   std::optional<mpq_class> cherry;  // the t-cherry tree, from order 3 on, the union only; at most 1
   std::optional<mpq_class> booleanLower;  // the linear program over the atoms, for the orders
   std::optional<mpq_class> booleanUpper;  // within BoundsRequest::booleanOrders
@@ -35,6 +38,10 @@ struct OrderBounds {
   // proved before their work ran out (BoundsRequest::booleanWorkLimit).
   std::optional<bool> booleanOptimal;
 };
+
+// The most events whose Gallot-Kounias bound is computed: its weights hold
+// n^2 doubles (32 MB at this limit) and take up to seconds to find.
+inline constexpr std::int32_t gallotKouniasEventsLimit = 2000;
 
 // What to compute besides the bounds that are always there.
 struct BoundsRequest {

@@ -18,7 +18,7 @@ enum class BooleanMode {
 inline constexpr std::int32_t cheapBooleanEvents = 14;
 inline constexpr std::uint64_t cheapBooleanLines = 800;
 inline constexpr std::int32_t maxBooleanEvents = booleanEventsLimit;
-inline constexpr std::uint64_t maxBooleanLines = 5000;
+inline constexpr std::uint64_t maxBooleanLines = 6000;
 
 // The work the Boolean bounds may do by default, in the units of BooleanWork:
 // about a second on the 2-core test machines (see the manual page), so that a

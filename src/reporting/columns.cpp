@@ -18,6 +18,7 @@ const std::vector<BoundColumn>& boundColumns() {
       {"hunter_worsley", true, [](const OrderBounds& row) { return row.hunterWorsley; }, true},
       {"de_caen", false, [](const OrderBounds& row) { return row.deCaen; }, true},
       {"kat", false, [](const OrderBounds& row) { return row.kat; }, true},
+      {"gallot_kounias", false, [](const OrderBounds& row) { return row.gallotKounias; }, true},
       {"cherry", true, [](const OrderBounds& row) { return row.cherry; }, true},
       {"boolean_lower", false, [](const OrderBounds& row) { return row.booleanLower; }, false,
        true},

@@ -76,8 +76,14 @@ std::vector<StudyAnswers> gridSettings(const std::string& ns, const std::string&
   const std::vector<std::int64_t> densityValues = list("--density", densities, largestInt32);
   const std::vector<std::int64_t> mValues = list("--m", ms, largestInt32);
   std::vector<std::string> PTexts;
+  // Each value once: "0.9" and "0.90" are one setting, the first text given.
+  std::vector<mpq_class> PValues;
   for (const std::string& item : listItems(Ps)) {
-    if (std::find(PTexts.begin(), PTexts.end(), item) == PTexts.end()) PTexts.push_back(item);
+    probability(item);  // refuses what is no P
+    const mpq_class value = *parseDecimal(item);
+    if (std::find(PValues.begin(), PValues.end(), value) != PValues.end()) continue;
+    PValues.push_back(value);
+    PTexts.push_back(item);
   }
   std::vector<StudyAnswers> settings;
   for (const std::int64_t n : nValues) {
@@ -277,7 +283,7 @@ std::string studyUsageText() {
          "                     with --first T unless FILE's first row says it)\n"
          "  --at-least R       study the probability that at least R of the N events occur\n"
          "                     (1 to N; 1, the default, is the union)\n"
-         "  --boolean          the Boolean bounds up to n = 24 and 5,000 lines of orders 1\n"
+         "  --boolean          the Boolean bounds up to n = 48 and 6,000 lines of orders 1\n"
          "                     to k (by default up to n = 14 and 800 lines)\n"
          "  --no-boolean       leave the Boolean bounds out\n"
          "  --boolean-limit L  the work they may do an instance, as in union-bounds\n"

@@ -183,8 +183,13 @@ Resumed resumeFrom(const std::string& name, const std::vector<WorkItem>& items,
       resumed.keep = line.end;
       return true;
     }
-    // A cut row, or one of no next instance: the file is cut before it.
-    if (!line.ended || resumed.items == items.size()) return false;
+    // A cut row: the file is cut before it.
+    if (!line.ended) return false;
+    if (resumed.items == items.size()) {
+      throw FileRefusal(name + ":" + std::to_string(line.number) +
+                        ": the file holds more instances than this study: resume it with the "
+                        "options and settings it was made with");
+    }
     const WorkItem& item = items[resumed.items];
     const SettingPlan& plan = plans[item.setting];
     const std::string prefix = instancePrefix(plan, options, item.second);
@@ -363,8 +368,11 @@ int run(const StudyOptions& options, std::ostream& out, std::ostream& err, int t
     wrongSide = summarizeFiles(options.files, summary, err);
   } else {
     const int jobs = options.jobs.value_or(availableProcessors());
+    // Without the Boolean bounds their limit means nothing, and rows say 0.
     const RowOptions rowOptions{options.boolean,
-                                booleanWorkLimit(options.boolean, options.booleanLimit),
+                                options.boolean == BooleanMode::none
+                                    ? 0
+                                    : booleanWorkLimit(options.boolean, options.booleanLimit),
                                 options.halfWidth};
     // The Boolean bounds of each thread may take its share of what is left
     // once the instances are drawn.
@@ -391,7 +399,13 @@ int run(const StudyOptions& options, std::ostream& out, std::ostream& err, int t
       plan.request.booleanOrders = plan.scope.orders;
       plan.bytes = instanceBytes(answers) +
                    (plan.scope.orders > 0 ? booleanBytes(answers.n, plan.scope.orders) : 0);
-      plan.cost = instanceCost(answers, plan.request);
+      // The cost splits the study between shards, which must find the same
+      // split on every node: it counts the orders the mode allows, whatever
+      // the memory of this machine.
+      BoundsRequest costed = plan.request;
+      costed.booleanOrders =
+          booleanScope(answers.n, orders, options.boolean, booleanMemoryBytes(std::nullopt)).orders;
+      plan.cost = instanceCost(answers, costed);
       if (plan.bytes > mostBytes) {
         mostBytes = plan.bytes;
         largest = &plan;

@@ -132,7 +132,7 @@ std::string usageText() {
          "                 and the Boolean bounds\n"
          "  --delta D      take every line as any value within D of it instead (0: exact\n"
          "                 values), D rounded up to a multiple of 10^-9\n"
-         "  --boolean      the Boolean bounds up to n = 24 and 5,000 lines of orders 1 to k\n"
+         "  --boolean      the Boolean bounds up to n = 48 and 6,000 lines of orders 1 to k\n"
          "                 (by default up to n = 14 and 800 lines)\n"
          "  --no-boolean   leave the Boolean bounds out\n"
          "  --boolean-limit L\n"
