@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -68,17 +69,18 @@ int main(int argc, char** argv) {
   }
   if (cases.empty())
     cases = {{12, 30, 0.9, 4}, {12, 10, 0.5, 3}, {16, 20, 0.9, 3}, {20, 10, 0.5, 3}};
-  std::printf("%-16s %3s %8s %8s %7s %6s %6s %9s %7s %7s %7s %9s %-28s %s\n", "case", "m",
-              "seconds", "work", "work/s", "rounds", "exact", "nodes", "master", "exact", "search",
-              "gap", "bounds", "peak MB");
+  std::printf("%-16s %3s %8s %8s %8s %7s %6s %6s %9s %7s %7s %7s %9s %-28s %s\n", "case", "m",
+              "seconds", "cpu s", "work", "work/s", "rounds", "exact", "nodes", "master", "exact",
+              "search", "gap", "bounds", "peak MB");
   for (const Case& c : cases) {
-    std::vector<double> seconds, rates, works;
+    std::vector<double> seconds, rates, works, cpu;
     BooleanWork effort;
     std::vector<BooleanOrderBounds> bounds;
     double gap = 0;  // the largest over all runs
     for (int run = 0; run < runs; ++run) {
       const Instance instance = drawInstance(c, 1700000000u + static_cast<unsigned>(run));
       const auto start = std::chrono::steady_clock::now();
+      const std::clock_t cpuStart = std::clock();
       const bool verbose = std::getenv("BOOLEAN_BENCH_VERBOSE") != nullptr;
       bounds = booleanBounds(
           c.n, instance.lines, 1,
@@ -94,11 +96,13 @@ int main(int argc, char** argv) {
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
       rates.push_back(static_cast<double>(bounds.back().work) / seconds.back());
       works.push_back(static_cast<double>(bounds.back().work));
+      cpu.push_back(static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC);
       for (const BooleanOrderBounds& b : bounds) gap = std::max(gap, b.largestGap);
     }
     std::sort(seconds.begin(), seconds.end());
     std::sort(rates.begin(), rates.end());
     std::sort(works.begin(), works.end());
+    std::sort(cpu.begin(), cpu.end());
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     char label[64];
@@ -108,9 +112,10 @@ int main(int argc, char** argv) {
                   bounds.back().upper.get_d());
     // The medians over the runs; the rounds and the split of the time are the last run's.
     std::printf(
-        "%-16s %3d %8.3f %8llu %7.0f %6llu %6llu %9llu %7.2f %7.2f %7.2f %9.2e %-28s %.1f\n", label,
-        c.m, seconds[seconds.size() / 2], static_cast<unsigned long long>(bounds.back().work),
-        rates[rates.size() / 2], static_cast<unsigned long long>(effort.rounds),
+        "%-16s %3d %8.3f %8.3f %8llu %7.0f %6llu %6llu %9llu %7.2f %7.2f %7.2f %9.2e %-28s %.1f\n",
+        label, c.m, seconds[seconds.size() / 2], cpu[cpu.size() / 2],
+        static_cast<unsigned long long>(works[works.size() / 2]), rates[rates.size() / 2],
+        static_cast<unsigned long long>(effort.rounds),
         static_cast<unsigned long long>(effort.exactPasses),
         static_cast<unsigned long long>(effort.nodes), effort.masterSeconds, effort.exactSeconds,
         effort.searchSeconds, gap, shown, static_cast<double>(usage.ru_maxrss) / 1024);

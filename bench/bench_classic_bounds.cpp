@@ -25,6 +25,7 @@
 #include "bounds/order_bounds.h"
 #include "bounds/pairwise_bounds.h"
 #include "evaluation/intersections.h"
+#include "evaluation/line_format.h"
 #include "instance/random_instance.h"
 #include "lines/prob_file.h"
 
@@ -63,9 +64,8 @@ int buildFile(std::int32_t n, std::int32_t density, double P) {
   buffer.reserve(std::size_t{1} << 21);
   auto line = [&](long count) {
     const auto units = static_cast<long>(static_cast<double>(count) * unitsPerRow + 0.5);
-    char text[48];
-    std::snprintf(text, sizeof text, "%ld.%09ld\r\n", units / unitsPerOne, units % unitsPerOne);
-    buffer += text;
+    char text[maxLineLength];
+    buffer.append(text, writeLineText(static_cast<double>(units) / unitsPerOne, text));
     if (buffer.size() >= (std::size_t{1} << 20)) {
       if (write(descriptor, buffer.data(), buffer.size()) != static_cast<ssize_t>(buffer.size()))
         fail("cannot write the memory file");

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <vector>
 
+#include "evaluation/line_count.h"
 #include "instance/random_instance.h"
 
 namespace bench {
@@ -133,14 +134,7 @@ Instance makeInstance(const Case& c) {
   return instance;
 }
 
-double lineCount(const Case& c) {
-  double lines = 0, binomial = 1;
-  for (std::int32_t k = 1; k <= std::min(c.m, c.n); ++k) {
-    binomial = binomial * (c.n - k + 1) / k;
-    lines += binomial;
-  }
-  return lines;
-}
+double lineCount(const Case& c) { return static_cast<double>(intersections::lineCount(c.n, c.m)); }
 
 // Per set its deque object (inside the outer deque's 512-byte nodes), a map
 // of 8 node pointers and one 512-byte node per 128 entries, each allocation
