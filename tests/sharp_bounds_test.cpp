@@ -180,7 +180,7 @@ std::optional<UnionInterval> bruteForce(int n, const std::vector<MomentInterval>
       if (basis[r] >= least && basis[r] <= events) value += x;
     }
     if (!feasible) continue;
-    if (!best) best = UnionInterval{value, value};
+    if (!best) best = UnionInterval{value, value, {}, {}};
     best->lower = std::min(best->lower, value);
     best->upper = std::max(best->upper, value);
   } while (std::prev_permutation(chosen.begin(), chosen.end()));

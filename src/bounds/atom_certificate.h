@@ -37,6 +37,19 @@ struct AtomObjective {
   int sign = 1;
 };
 
+// What proves a Boolean bound: the multipliers of the rows of orders 1 to
+// `order` (the total first, then the sets of each order in a run's order),
+// and `least`, at most the least entry of atomReducedCosts for them (exactly
+// it, or a proved lower bound). provedLowerBound(rows, y, least) is then a
+// lower bound on the objective; the bound is objective.sign times it (sign 1:
+// a lower bound on the probability, -1: an upper one).
+struct AtomProof {
+  std::int32_t order = 0;
+  AtomObjective objective;
+  DyadicMultipliers y;
+  std::int64_t least = 0;
+};
+
 // For every atom T of n events, in reducedCosts[T], 2^shift times its
 // reduced cost c_T - sum of y_r over the rows whose events lie in T: one
 // subset-sum pass over the 2^n atoms. The buffer is resized to 2^n.

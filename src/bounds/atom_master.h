@@ -62,6 +62,9 @@ class AtomMaster {
   // interval by more than `slack` units, the worst first, at most `most`.
   std::vector<std::size_t> violatedRows(std::size_t most, double slack) const;
   const std::vector<EventSet>& atoms() const { return atoms_; }
+  // The master's solution: the probability of each atom of atoms(), in the
+  // same order, as the solver found it in floating point.
+  std::vector<long double> probabilities() const { return solution(); }
   // The atoms of largest probability in the master's solution, at most
   // `most`, the largest first.
   std::vector<EventSet> largestAtoms(std::size_t most) const;

@@ -72,6 +72,18 @@ void makeMasterOfOrder(std::optional<AtomMaster>& master, const Carried& carried
   master->addAtoms(missing);
 }
 
+// The atoms of positive probability in the master's solution.
+AtomDistribution distributionOf(const AtomMaster& master) {
+  const std::vector<long double> x = master.probabilities();
+  AtomDistribution distribution;
+  for (std::size_t atom = 0; atom < x.size(); ++atom) {
+    if (x[atom] <= 0) continue;
+    distribution.atoms.push_back(master.atoms()[atom]);
+    distribution.probabilities.push_back(static_cast<double>(x[atom]));
+  }
+  return distribution;
+}
+
 }  // namespace
 
 double booleanBytes(std::int32_t n, std::int32_t k) {
@@ -108,6 +120,8 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
       // No work is left for this order: the last order's bounds hold for it.
       BooleanOrderBounds same = result.back();
       same.optimal = false;
+      same.lowerWitness = {};
+      same.upperWitness = {};
       result.push_back(same);
       continue;
     }
@@ -155,6 +169,10 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
           generation.run(upperMaster, inUpperMaster, {atLeast, -1}, true, work);
       bounds.lower = least.proved;
       bounds.upper = -most.proved;
+      bounds.lowerProof = AtomProof{order, {atLeast, 1}, least.y, least.least};
+      bounds.upperProof = AtomProof{order, {atLeast, -1}, most.y, most.least};
+      bounds.lowerWitness = distributionOf(master);
+      bounds.upperWitness = distributionOf(upperMaster);
       bounds.largestGap = std::max(least.gap, most.gap);
       bounds.optimal = least.solved && most.solved;
       for (const EventSet atom : upperMaster.atoms()) {
@@ -167,13 +185,27 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
       bounds.upper = 1;
       bounds.optimal = false;
     }
-    bounds.lower = std::max<mpq_class>(bounds.lower, 0);
-    bounds.upper = std::min<mpq_class>(bounds.upper, 1);
+    // A probability lies in [0, 1] whatever the proofs say.
+    if (bounds.lower < 0) {
+      bounds.lower = 0;
+      bounds.lowerProof.reset();
+    }
+    if (bounds.upper > 1) {
+      bounds.upper = 1;
+      bounds.upperProof.reset();
+    }
     if (!result.empty()) {
-      // A bound of order k - 1 still holds with more lines known.
-      bounds.lower = std::max(bounds.lower, result.back().lower);
-      bounds.upper = std::min(bounds.upper, result.back().upper);
-      bounds.largestGap = std::max(bounds.largestGap, result.back().largestGap);
+      // A bound of order k - 1, and its proof, still hold with more lines known.
+      const BooleanOrderBounds& last = result.back();
+      if (last.lower > bounds.lower) {
+        bounds.lower = last.lower;
+        bounds.lowerProof = last.lowerProof;
+      }
+      if (last.upper < bounds.upper) {
+        bounds.upper = last.upper;
+        bounds.upperProof = last.upperProof;
+      }
+      bounds.largestGap = std::max(bounds.largestGap, last.largestGap);
     }
     bounds.work = work.spent;
     result.push_back(bounds);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "bounds/atom_certificate.h"
 #include "lines/units.h"
 
 namespace intersections {
@@ -28,6 +29,14 @@ struct BooleanProgress {
 };
 using BooleanProgressReport = std::function<void(const BooleanProgress&)>;
 
+// A distribution on the atoms as a master problem found it in floating
+// point: an extreme case to look at, not a proof (it fits the lines only to
+// the solver's tolerances, and only those the master held).
+struct AtomDistribution {
+  std::vector<EventSet> atoms;        // the atoms of positive probability
+  std::vector<double> probabilities;  // the probability of each
+};
+
 // The Boolean bounds of one order k: the least and the greatest probability
 // of "at least r events" over every distribution x on the subsets T of the n
 // events (x_T: exactly the events of T occur) such that for every set S of at
@@ -42,6 +51,14 @@ struct BooleanOrderBounds {
   // only the best bounds proved before the work ran out: still bounds.
   bool optimal = true;
   std::uint64_t work = 0;  // the work done up to this order (see BooleanWork)
+  // What proves each, maybe from an earlier order; nothing for the trivial
+  // bounds 0 and 1.
+  std::optional<AtomProof> lowerProof;
+  std::optional<AtomProof> upperProof;
+  // The solutions the masters of this order ended with, for the least and
+  // for the greatest; empty when none was solved for it.
+  AtomDistribution lowerWitness;
+  AtomDistribution upperWitness;
 };
 
 // The work the Boolean bounds may do, counted in units that do not depend on

@@ -168,7 +168,11 @@ PhaseResult ColumnGeneration::run(AtomMaster& master, AtomSet& inMaster,
       const DyadicMultipliers y = dyadicMultipliers(duals);
       ExactPass pass = priceExactly(y, objective, inMaster, work);
       const mpq_class proved = provedLowerBound(rows_, y, pass.least);
-      if (!haveProof || proved > result.proved) result.proved = proved;
+      if (!haveProof || proved > result.proved) {
+        result.proved = proved;
+        result.y = y;
+        result.least = pass.least;
+      }
       haveProof = true;
       result.gap = result.masterValue - result.proved.get_d();
       atoms = std::move(pass.atoms);

@@ -20,6 +20,8 @@ struct PhaseResult {
   double masterValue = 0;  // its last optimum, as a probability
   double gap = 0;          // masterValue - proved, at the end
   bool stopped = false;    // the work ran out before the phase ended
+  DyadicMultipliers y;     // the multipliers that prove `proved`
+  std::int64_t least = 0;  // and the least reduced cost they were priced at
 };
 
 // The atoms a master holds, for n events: a flag an atom while 2^n is small,

@@ -92,8 +92,9 @@ bool reducedCostFitsStatus(const Variable& v, const mpz_class& reduced, const mp
 
 }  // namespace
 
-void checkMomentOptimum(const Tableau& t, std::int32_t n,
-                        const std::vector<MomentInterval>& moments, const std::vector<int>& cost) {
+std::vector<mpq_class> checkMomentOptimum(const Tableau& t, std::int32_t n,
+                                          const std::vector<MomentInterval>& moments,
+                                          const std::vector<int>& cost) {
   const auto order = static_cast<std::int32_t>(moments.size());
   const std::vector<std::size_t> slacks = slackColumns(t);
   if (slacks.size() != moments.size() || t.rows.size() != moments.size() + 1)
@@ -158,6 +159,12 @@ void checkMomentOptimum(const Tableau& t, std::int32_t n,
   }
   dualObjective /= dual.denominator;
   if (primal != dualObjective) checkFailed(order, "the primal and the dual objectives differ");
+  std::vector<mpq_class> y;
+  for (const mpz_class& numerator : dual.numerators) {
+    mpq_class& value = y.emplace_back(numerator, dual.denominator);
+    value.canonicalize();
+  }
+  return y;
 }
 
 void checkMomentInfeasible(const Tableau& t, std::int32_t n,

@@ -28,8 +28,13 @@ namespace intersections {
 
 // Passes only if the tableau's point is an optimum of minimising
 // sum_c cost[c] x_c subject to the rows of the first moments.size() orders.
-void checkMomentOptimum(const Tableau& t, std::int32_t n,
-                        const std::vector<MomentInterval>& moments, const std::vector<int>& cost);
+// Returns the dual values it checked, y_0 of the total and y_i of the moment
+// of order i: for every v_j, cost[j] >= y_0 + sum_i C(j, i) y_i, and the
+// optimum is y_0 + sum_i y_i e_i with e_i the low end of moment i where
+// y_i > 0 and its high end where y_i < 0.
+std::vector<mpq_class> checkMomentOptimum(const Tableau& t, std::int32_t n,
+                                          const std::vector<MomentInterval>& moments,
+                                          const std::vector<int>& cost);
 
 // Passes only if the dual values of the tableau's basis for the first
 // phase's `cost` prove that no point satisfies the rows of the first

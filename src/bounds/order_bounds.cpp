@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "bounds/bonferroni.h"
 #include "bounds/cherry_bound.h"
@@ -109,6 +110,8 @@ std::vector<OrderBounds> boundsByOrder(const Observations& seen, const BoundsReq
     row.bonferroniIsUpper = bonferroniIsUpper(row.order, r);
     row.lower = sharp[k].lower;
     row.upper = sharp[k].upper;
+    row.lowerProof = sharp[k].lowerProof;
+    row.upperProof = sharp[k].upperProof;
     if (k >= 1) {
       row.hunterWorsley = hunterWorsleyBound;
       row.deCaen = deCaenBound;
@@ -122,6 +125,10 @@ std::vector<OrderBounds> boundsByOrder(const Observations& seen, const BoundsReq
       row.booleanLower = std::max(boolean[k].lower, row.lower);
       row.booleanUpper = std::min(boolean[k].upper, row.upper);
       row.booleanOptimal = boolean[k].optimal;
+      if (boolean[k].lower > row.lower) row.booleanLowerProof = boolean[k].lowerProof;
+      if (boolean[k].upper < row.upper) row.booleanUpperProof = boolean[k].upperProof;
+      row.booleanLowerWitness = std::move(boolean[k].lowerWitness);
+      row.booleanUpperWitness = std::move(boolean[k].upperWitness);
     }
     rows.push_back(std::move(row));
   }

@@ -10,6 +10,7 @@
 
 #include "bounds/boolean_bounds.h"
 #include "bounds/pair_consistency.h"
+#include "bounds/sharp_bounds.h"
 #include "lines/line_selection.h"
 #include "lines/observations.h"
 
@@ -37,6 +38,19 @@ struct OrderBounds {
   // With the Boolean bounds: whether they are the optima, or only the best
   // proved before their work ran out (BoundsRequest::booleanWorkLimit).
   std::optional<bool> booleanOptimal;
+  // What proves each bound, for certificates anyone can check: the sharp
+  // ones by dual values of the moment problem; the Boolean ones by
+  // multipliers over the atoms, maybe of an earlier order, or, where the
+  // Boolean proof is nothing (the sharp bound is at least as good), by the
+  // sharp bound's own proof.
+  MomentProof lowerProof;
+  MomentProof upperProof;
+  std::optional<AtomProof> booleanLowerProof;
+  std::optional<AtomProof> booleanUpperProof;
+  // The distributions the Boolean bounds' masters of this order ended with:
+  // illustrations, not proofs (see AtomDistribution).
+  AtomDistribution booleanLowerWitness;
+  AtomDistribution booleanUpperWitness;
 };
 
 // The most events whose Gallot-Kounias bound is computed: its weights hold

@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bounds/exact_simplex.h"
@@ -97,12 +98,19 @@ mpq_class eventProbability(const Tableau& t, std::int32_t n, std::int32_t atLeas
   return sum;
 }
 
+// A sharp bound and the dual values that prove it.
+struct Optimum {
+  mpq_class value;
+  MomentProof proof;
+};
+
 // Adds the row of order moments.size() to `t` and minimises direction *
 // (v_atLeast + ... + v_n), and checks the result exactly. Returns that
-// probability at the optimum, or nothing when no point satisfies the rows.
-std::optional<mpq_class> addOrderAndOptimise(Tableau& t, std::int32_t n,
-                                             const std::vector<MomentInterval>& moments,
-                                             int direction, std::int32_t atLeast) {
+// probability at the optimum and its proof, or nothing when no point
+// satisfies the rows.
+std::optional<Optimum> addOrderAndOptimise(Tableau& t, std::int32_t n,
+                                           const std::vector<MomentInterval>& moments,
+                                           int direction, std::int32_t atLeast) {
   const auto order = static_cast<std::int32_t>(moments.size());
   if (const auto artificial = addOrder(t, n, order, moments.back())) {
     std::vector<int> cost(t.vars.size(), 0);
@@ -119,8 +127,8 @@ std::optional<mpq_class> addOrderAndOptimise(Tableau& t, std::int32_t n,
   std::vector<int> cost(t.vars.size(), 0);
   for (std::int32_t j = atLeast; j <= n; ++j) cost[static_cast<std::size_t>(j)] = direction;
   minimise(t, cost);
-  checkMomentOptimum(t, n, moments, cost);
-  return eventProbability(t, n, atLeast);
+  MomentProof proof{direction, checkMomentOptimum(t, n, moments, cost)};
+  return Optimum{eventProbability(t, n, atLeast), std::move(proof)};
 }
 
 }  // namespace
@@ -158,12 +166,13 @@ std::vector<UnionInterval> sharpUnionBounds(std::int32_t n,
   std::vector<MomentInterval> first;  // the moments of orders 1 to k
   for (const MomentInterval& moment : canonical) {
     first.push_back(moment);
-    const std::optional<mpq_class> lower = addOrderAndOptimise(lowest, n, first, 1, atLeast);
+    std::optional<Optimum> lower = addOrderAndOptimise(lowest, n, first, 1, atLeast);
     if (!lower) break;
-    const std::optional<mpq_class> upper = addOrderAndOptimise(highest, n, first, -1, atLeast);
+    std::optional<Optimum> upper = addOrderAndOptimise(highest, n, first, -1, atLeast);
     if (!upper)
       throw std::logic_error("sharpUnionBounds: the two tableaux disagree on feasibility");
-    result.push_back({*lower, *upper});
+    result.push_back(
+        {lower->value, upper->value, std::move(lower->proof), std::move(upper->proof)});
   }
   return result;
 }

@@ -14,10 +14,24 @@ struct MomentInterval {
   mpq_class high;
 };
 
-// The least and the greatest probability of the event bounded.
+// What proves a sharp bound: with c_j = 1 for j >= atLeast and 0 below,
+// dual values y_0..y_k (of the total and of the moments of orders 1 to k)
+// such that sign * c_j >= y_0 + sum_i C(j, i) y_i for every j = 0..n. Then
+// sign * (v_atLeast + ... + v_n) >= y_0 + sum_i y_i e_i for every v of the
+// problem below, e_i the low end of moment i where y_i > 0 and its high end
+// where y_i < 0; the bound is sign times that sum (sign 1: a lower bound,
+// -1: an upper one).
+struct MomentProof {
+  int sign = 1;
+  std::vector<mpq_class> y;
+};
+
+// The least and the greatest probability of the event bounded, and their proofs.
 struct UnionInterval {
   mpq_class lower;
   mpq_class upper;
+  MomentProof lowerProof;
+  MomentProof upperProof;
 };
 
 // The sharp bounds on the probability that at least `atLeast` of n events
