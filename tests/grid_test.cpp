@@ -28,7 +28,7 @@ TEST(Grid, ListsOfWholeNumbers) {
       {"5,3,5", std::vector<std::int64_t>{5, 3}},  // a repeat counted once
       {"3:4,20,4", std::vector<std::int64_t>{3, 4, 20}},
       {"4:4", std::vector<std::int64_t>{4}},
-      {"0", std::nullopt},  // below the least
+      {"0", std::nullopt},    // below the least
       {"100", std::nullopt},  // above the largest
       {"4:3", std::nullopt},
       {"1:5:0", std::nullopt},
@@ -46,8 +46,8 @@ TEST(Grid, ListsOfWholeNumbers) {
 }
 
 TEST(Grid, SettingsSpanEveryCombinationOnce) {
-  const StudyOptions options = parseStudyCommandLine(
-      {"--n", "8:10", "--density", "20,40", "--P", "0.5,0.50,1", "--m", "3"});
+  const StudyOptions options =
+      parseStudyCommandLine({"--n", "8:10", "--density", "20,40", "--P", "0.5,0.50,1", "--m", "3"});
   ASSERT_EQ(options.settings.size(), 3u * 2u * 2u);
   // N first, the last list fastest; P as first given.
   EXPECT_EQ(options.settings[0].n, 8);
