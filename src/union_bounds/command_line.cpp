@@ -75,6 +75,7 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
       {"--at-least", true, "the number R of events that must occur"},
       {"--delta", true, "the half-width of a line"},
       {"--boolean-limit", true, "the work the Boolean bounds may do"},
+      {"--certificates", true, "the file to write the certificates to"},
   };
   const Arguments split = splitArguments(args, known);
   BoundsOptions options;
@@ -97,6 +98,8 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
       atLeast = option.value;
     } else if (name == "--boolean-limit") {
       options.booleanLimit = parseBooleanLimit(option.value);
+    } else if (name == "--certificates") {
+      options.certificates = option.value;
     } else {
       options.halfWidth = parseDelta(option.value);
     }
@@ -114,7 +117,7 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
 
 std::string usageText() {
   return "usage: union-bounds [--union P] [--at-least R] [--delta D] [--boolean | --no-boolean]\n"
-         "                    [--boolean-limit L] [--csv] N [FILE]\n"
+         "                    [--boolean-limit L] [--certificates FILE] [--csv] N [FILE]\n"
          "Reads the probabilities of the intersections of n = N events, as intersections\n"
          "writes them (FILE, prob.txt by default, - for standard input), and prints exact\n"
          "bounds on the probability of their union for each order of the file: the sum S of\n"
@@ -140,6 +143,10 @@ std::string usageText() {
          "                 on the machine (about 15,000 a second here; 0: no limit; by\n"
          "                 default 15,000 without --boolean, no limit with it); where it runs\n"
          "                 out they are the best proved so far, marked *, boolean_optimal 0\n"
+         "  --certificates FILE\n"
+         "                 also write to FILE, for every sharp and Boolean bound printed,\n"
+         "                 the exact certificate that proves it, which\n"
+         "                 scripts/check-certificates re-proves (see union-bounds(1))\n"
          "  --csv          print order,S,bonferroni,lower,upper,hunter_worsley,de_caen,\n"
          "                 kat,cherry,boolean_lower,boolean_upper,boolean_optimal instead\n"
          "                 of the table\n"

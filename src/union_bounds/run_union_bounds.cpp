@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <new>
 #include <ostream>
 
@@ -17,6 +19,7 @@
 #include "lines/prob_file.h"
 #include "reporting/boolean_note.h"
 #include "reporting/boolean_progress.h"
+#include "union_bounds/certificate_file.h"
 #include "union_bounds/command_line.h"
 #include "union_bounds/report.h"
 
@@ -51,6 +54,22 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err, int 
       booleanScope(options.n, options.n, options.boolean, booleanMemoryBytes(memory));
 
   const bool standardInput = options.file == "-";
+  if (options.certificates) {
+    // Tried before the long work, so that a path that cannot be written
+    // fails at once, but left as it is until the bounds are known.
+    std::error_code same;
+    if (!standardInput && std::filesystem::equivalent(options.file, *options.certificates, same)) {
+      err << "union-bounds: " << shownText(*options.certificates)
+          << " is the file read; the certificates need a file of their own\n";
+      return boundsBadFile;
+    }
+    if (!std::ofstream(*options.certificates, std::ios::app)) {
+      err << "union-bounds: cannot write " << shownText(*options.certificates) << ": "
+          << std::strerror(errno) << '\n';
+      return boundsBadFile;
+    }
+  }
+
   const std::string name = standardInput ? "standard input" : shownText(options.file);
   InputFile input;
   if (standardInput) {
@@ -97,6 +116,15 @@ int run(const BoundsOptions& options, std::ostream& out, std::ostream& err, int 
     writeCsv(out, rows);
   } else {
     writeTable(out, {name, options.n, file.lines, options.atLeast}, rows, options.known);
+  }
+  if (options.certificates) {
+    std::ofstream certificates(*options.certificates, std::ios::trunc);
+    writeCertificates(certificates, {name, options.n, options.atLeast, options.halfWidth}, rows);
+    certificates.close();
+    if (!certificates) {
+      err << "union-bounds: cannot write " << shownText(*options.certificates) << '\n';
+      return boundsBadFile;
+    }
   }
   return flushed(out, err);
 }
