@@ -50,10 +50,10 @@ std::vector<std::string> linesAfterHeader(const std::string& text) {
   return lines;
 }
 
-// A row of an instances file from its eighth field on: union-bounds' row.
+// A row of an instances file from its twelfth field on: union-bounds' row.
 std::string boundsPart(const std::string& row) {
   std::size_t at = 0;
-  for (int field = 0; field < 10; ++field) at = row.find(',', at) + 1;
+  for (int field = 0; field < 11; ++field) at = row.find(',', at) + 1;
   return row.substr(at);
 }
 
@@ -97,7 +97,7 @@ TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
                                 .orders;
     const BooleanMode mode = c.boolean ? BooleanMode::all : BooleanMode::none;
     const InstanceResult result =
-        studyInstance(answers, c.second, request, {mode, 0, std::nullopt});
+        studyInstance(answers, c.second, request, {mode, 0, std::nullopt, {}});
     EXPECT_TRUE(result.wrongSide.empty());
     const std::vector<std::string> expected = linesAfterHeader(out.str());
     ASSERT_EQ(result.rows.size(), expected.size());
@@ -107,7 +107,7 @@ TEST(BoundsStudy, EachRowIsWhatUnionBoundsPrintsForTheFileOfThatSecond) {
                                       : probabilityOfAtLeast(columns, weights[0], c.atLeast);
     const std::string lead = std::to_string(c.n) + ',' + std::to_string(c.density) + ',' + c.P +
                              ',' + std::to_string(c.m) + ',' + std::to_string(c.atLeast) + ',' +
-                             booleanModeText(mode) + ",0,," + std::to_string(c.second) + ',';
+                             booleanModeText(mode) + ",0,,2n," + std::to_string(c.second) + ',';
     for (std::size_t i = 0; i < expected.size(); ++i) {
       const std::string& row = result.rows[i];
       EXPECT_EQ(row.substr(0, lead.size()), lead);
@@ -235,7 +235,7 @@ TEST(BoundsStudy, SummaryOfInstancesFilesMadeByHand) {
   // bounds are lower, both (a tie), de_caen; upper 1, 3, 1 and
   // hunter_worsley 1, 2, 2 (e-8): both, hunter_worsley, upper.
   const std::string head = instancesHeader() + "\n";
-  const std::string lead = "2,40,0.5,2,1,default,15000,,";
+  const std::string lead = "2,40,0.5,2,1,default,15000,,2n,";
   // The rows give the columns up to de_caen; the later ones are left empty.
   const auto fields = [](const std::string& line) {
     return static_cast<std::size_t>(std::count(line.begin(), line.end(), ',')) + 1;
@@ -263,10 +263,10 @@ TEST(BoundsStudy, SummaryOfInstancesFilesMadeByHand) {
   EXPECT_EQ(result.err,
             "bounds-study: second 12: the true probability 0.5 lies below the de_caen bound of "
             "order 2 (0.500000100000)\n");
-  const std::string prefix = "2,40,0.5,2,1,default,15000,,10,12,";
+  const std::string prefix = "2,40,0.5,2,1,default,15000,,2n,10,12,";
   EXPECT_EQ(
       result.out,
-      "n,density,P,m,r,boolean,boolean_limit,delta,first,last,order,bound,side,instances,"
+      "n,density,P,m,r,boolean,boolean_limit,delta,family,first,last,order,bound,side,instances,"
       "smallest,mean,median,largest,tightest,gap_smallest,gap_mean,gap_median,gap_largest,best,"
       "not_optimal\n" +
           prefix +
@@ -290,12 +290,11 @@ TEST(BoundsStudy, SummaryOfInstancesFilesMadeByHand) {
           "2,de_caen,lower,3,-0.000000100000,0.016666640000,0.000000020000,0.050000000000,2,,,,,,"
           "\n");
   // Two instances: the median is the mean of the middle two.
-  EXPECT_NE(
-      study({"--summarize", "--csv", a})
-          .out.find(
-              "\n2,40,0.5,2,1,default,15000,,10,11,2,lower,lower,2,0.000000010000,0.000000015000,"
-              "0.000000015000,0.000000020000,2,,,,,,\n"),
-      std::string::npos);
+  EXPECT_NE(study({"--summarize", "--csv", a})
+                .out.find("\n2,40,0.5,2,1,default,15000,,2n,10,11,2,lower,lower,2,0.000000010000,0."
+                          "000000015000,"
+                          "0.000000015000,0.000000020000,2,,,,,,\n"),
+            std::string::npos);
   const Outcome table = study({"--summarize", a, b});
   EXPECT_EQ(table.out.substr(0, table.out.find('\n') + 1),
             "n = 2, density 40, P = 0.5, m = 2: 3 instances, the seconds 10 to 12\n");
@@ -375,14 +374,15 @@ TEST(BoundsStudy, RefusesWhatItCannotFollow) {
     return text + std::string(headerFields - fields(text), ',') + "\n";
   };
   const std::string row1 = padded(
-      "2,40,0.5,2,1,default,15000,,10,0.5,1,0.600000000,0.600000000,0.300000000000,"
+      "2,40,0.5,2,1,default,15000,,2n,10,0.5,1,0.600000000,0.600000000,0.300000000000,"
       "0.600000001000,,");
   const std::string row2 = padded(
-      "2,40,0.5,2,1,default,15000,,10,0.5,2,0.100000000,0.500000000,0.499999990000,0.500000010000,"
+      "2,40,0.5,2,1,default,15000,,2n,10,0.5,2,0.100000000,0.500000000,0.499999990000,0."
+      "500000010000,"
       "0.500000010000,"
       "0.450000000000");
   // The same row of second 11.
-  auto secondEleven = [](std::string row) { return row.replace(28, 2, "11"); };
+  auto secondEleven = [](std::string row) { return row.replace(31, 2, "11"); };
   // The same row made with --no-boolean.
   auto noBoolean = [](std::string row) { return row.replace(13, 13, "none,0"); };
   const Case cases[] = {
@@ -491,8 +491,9 @@ TEST(BoundsStudy, RefusesWhatItCannotFollow) {
        {"--summarize", "FILE", "FILE2"},
        header + row1 + row2,
        2,
-       "FILE2:2: the row was made with the options boolean,boolean_limit,delta = none,0,, those "
-       "of FILE with default,15000,; a summary does not mix them",
+       "FILE2:2: the row was made with the options boolean,boolean_limit,delta,family = "
+       "none,0,,2n, "
+       "those of FILE with default,15000,,2n; a summary does not mix them",
        header + noBoolean(secondEleven(row1)) + noBoolean(secondEleven(row2))},
       {"a resumed study shorter than its file",
        {"--resume", "FILE", "--first", "10", "--count", "1", "2", "40", "0.5", "2"},

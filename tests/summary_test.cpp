@@ -23,7 +23,7 @@ std::string row(int second, const std::string& lower, const std::string& upper,
   const auto bound = [](const std::string& text) {
     return text + std::string(14 - text.size(), '0');
   };
-  return "2,40,0.5,1,1,default,15000,," + std::to_string(second) +
+  return "2,40,0.5,1,1,default,15000,,2n," + std::to_string(second) +
          ",0.5,1,0.900000000,0.900000000," + bound(lower) + "," + bound(upper) + ",,,,,," +
          bound(booleanLower) + "," + bound(booleanUpper) + ",1";
 }

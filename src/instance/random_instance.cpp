@@ -1,5 +1,6 @@
 #include "instance/random_instance.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <utility>
@@ -63,6 +64,44 @@ PackedColumns generatePackedColumns(std::int32_t n, std::int32_t density) {
 PackedColumns generatePackedColumns(std::int32_t n, std::int32_t density,
                                     const std::function<int()>& draw) {
   return drawPackedColumns(n, density, draw);
+}
+
+PackedColumns generatePackedColumns(std::int32_t n, std::int32_t density, std::size_t rows,
+                                    const std::function<int()>& draw) {
+  if (n < 1 || rows == 0) return {};
+  PackedColumns columns = zeroColumns(rows, static_cast<std::size_t>(n));
+  std::vector<std::size_t> ones;
+  for (std::size_t row = 0; row < rows;) {
+    ones.clear();
+    for (std::size_t column = 0; column < static_cast<std::size_t>(n); ++column) {
+      if (draw() % 100 + 1 <= density) ones.push_back(column);
+    }
+    if (ones.empty()) continue;
+    for (const std::size_t column : ones) setEntry(columns, row, column);
+    ++row;
+  }
+  return columns;
+}
+
+DoubleSequence equalWeights(std::size_t rows, double P) {
+  return DoubleSequence(rows, P / static_cast<double>(rows));
+}
+
+DoubleSequence drawRandomWeights(std::size_t rows, double P, const std::function<int()>& draw) {
+  std::vector<std::uint64_t> raw(rows);
+  std::uint64_t total = 0;
+  for (std::uint64_t& weight : raw) {
+    weight = static_cast<std::uint64_t>(draw()) + 1;
+    total += weight;
+  }
+  // Four roundings (the total, the share, the product and the last factor)
+  // each raise a weight by at most 2^-53 of it; 1 - 2^-48 takes away more.
+  const double shrink = 1 - std::ldexp(1.0, -48);
+  DoubleSequence weights;
+  for (const std::uint64_t weight : raw) {
+    weights.push_back(static_cast<double>(weight) / static_cast<double>(total) * P * shrink);
+  }
+  return weights;
 }
 
 DoubleSequence makeWeights(std::int32_t n, double P) {

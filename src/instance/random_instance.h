@@ -31,6 +31,26 @@ PackedColumns generatePackedColumns(std::int32_t n, std::int32_t density);
 PackedColumns generatePackedColumns(std::int32_t n, std::int32_t density,
                                     const std::function<int()>& draw);
 
+// `rows` rows of n entries from the draws of `draw`, drawn as the 2n rows
+// above are (one draw an entry, an attempt without a 1 drawn again): with
+// rows = 2n they are exactly generatePackedColumns(n, density, draw). No rows,
+// with no draw, when n < 1 or rows is 0; the same conditions on density.
+PackedColumns generatePackedColumns(std::int32_t n, std::int32_t density, std::size_t rows,
+                                    const std::function<int()>& draw);
+
+// `rows` copies of P / rows; with rows = 2n, makeWeights(n, P). Empty for no rows.
+DoubleSequence equalWeights(std::size_t rows, double P);
+
+// `rows` outcome weights from the next `rows` draws of `draw`, one an
+// outcome in row order: a draw r (0 to RAND_MAX) gives the outcome the raw
+// weight r + 1, and its weight is ((r + 1) / U * P) * (1 - 2^-48), U the sum
+// of the raw weights, each operation in double: the last factor makes up for
+// the roundings, so that for P >= 10^-280 the weights are positive and add
+// up to less than P, exactly, by about 2^-48 P (P = 0 gives zeros). The same
+// draws give the same weights on every machine, and the weights for P are
+// those for 1 scaled by P up to rounding. Empty, with no draw, for no rows.
+DoubleSequence drawRandomWeights(std::size_t rows, double P, const std::function<int()>& draw);
+
 // 2n copies of P / (2n), with 2n computed in signed 32-bit arithmetic; empty
 // when n < 1. The caller must make sure that 2n fits.
 DoubleSequence makeWeights(std::int32_t n, double P);

@@ -54,29 +54,22 @@ struct OrderKeeper {
   }
 };
 
-}  // namespace
-
-std::vector<std::uint32_t> lineUnitsByRowCount(double weight, std::size_t rows) {
-  const LineTable table = equalWeightLines(weight, rows);
-  std::vector<std::uint32_t> units;
-  units.reserve(rows + 1);
-  for (std::size_t k = 0; k <= rows; ++k) {
-    const std::int64_t value =
-        table.length(k) == probabilityLineLength ? probabilityLineValue(table.line(k)) : -1;
-    if (value < 0) {
-      throw std::invalid_argument("a line reads \"" +
-                                  std::string(table.line(k), table.length(k) - lineEndLength) +
-                                  "\", not a probability");
-    }
-    units.push_back(static_cast<std::uint32_t>(value));
+// The value of a line of `length` bytes at `line`, in units.
+std::uint32_t lineUnits(const char* line, std::size_t length) {
+  const std::int64_t value = length == probabilityLineLength ? probabilityLineValue(line) : -1;
+  if (value < 0) {
+    throw std::invalid_argument("a line reads \"" + std::string(line, length - lineEndLength) +
+                                "\", not a probability");
   }
-  return units;
+  return static_cast<std::uint32_t>(value);
 }
 
-Observations observeLines(const PackedColumns& columns, double weight, std::int32_t m,
-                          const LineSelection& keep, std::optional<std::uint32_t> halfWidth) {
+// The observations of the lines of `columns`, the line of the set of a walk's
+// run whose last event is `last` being unitsOf(walk, last).
+template <typename UnitsOf>
+Observations observe(const PackedColumns& columns, std::int32_t m, const LineSelection& keep,
+                     std::optional<std::uint32_t> halfWidth, UnitsOf unitsOf) {
   if (m < 1) throw std::invalid_argument("observeLines: m must be at least 1");
-  const std::vector<std::uint32_t> units = lineUnitsByRowCount(weight, columns.rows);
   Observations seen;
   seen.n = static_cast<std::int32_t>(columns.events);
   const auto kept = static_cast<std::size_t>(std::max(keep.keepOrders, 0));
@@ -99,7 +92,7 @@ Observations observeLines(const PackedColumns& columns, double weight, std::int3
     }
     if (size <= kept && seen.lines.size() < size) keeper.all = &seen.lines.emplace_back();
     for (std::int32_t last = walk.first(); last <= seen.n; ++last) {
-      const std::uint32_t value = units[walk.rowsWith(last)];
+      const std::uint32_t value = unitsOf(walk, last);
       if (halfWidth) {
         // As the reader takes a line of nine decimals with --delta: its value
         // plus or minus the half-width, cut to [0, 1].
@@ -121,7 +114,8 @@ Observations observeLines(const PackedColumns& columns, double weight, std::int3
   return seen;
 }
 
-mpq_class probabilityOfAtLeast(const PackedColumns& columns, double weight, std::int32_t atLeast) {
+// The number of ones in each row.
+std::vector<std::int32_t> onesByRow(const PackedColumns& columns) {
   std::vector<std::int32_t> ones(columns.rows, 0);
   for (std::size_t e = 1; e <= columns.events; ++e) {
     const Word* column = columns.column(static_cast<std::int32_t>(e));
@@ -131,6 +125,64 @@ mpq_class probabilityOfAtLeast(const PackedColumns& columns, double weight, std:
       }
     }
   }
+  return ones;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> lineUnitsByRowCount(double weight, std::size_t rows) {
+  const LineTable table = equalWeightLines(weight, rows);
+  std::vector<std::uint32_t> units;
+  units.reserve(rows + 1);
+  for (std::size_t k = 0; k <= rows; ++k)
+    units.push_back(lineUnits(table.line(k), table.length(k)));
+  return units;
+}
+
+Observations observeLines(const PackedColumns& columns, double weight, std::int32_t m,
+                          const LineSelection& keep, std::optional<std::uint32_t> halfWidth) {
+  const std::vector<std::uint32_t> units = lineUnitsByRowCount(weight, columns.rows);
+  return observe(columns, m, keep, halfWidth, [&units](const SetWalk& walk, std::int32_t last) {
+    return units[walk.rowsWith(last)];
+  });
+}
+
+Observations observeLines(const PackedColumns& columns, const std::vector<double>& weights,
+                          std::int32_t m, const LineSelection& keep,
+                          std::optional<std::uint32_t> halfWidth) {
+  if (weights.size() < columns.rows)
+    throw std::invalid_argument("observeLines: fewer weights than rows");
+  // Equal weights: the evaluator writes the lines of their table, which are
+  // the same sums, made once for each row count.
+  const auto end = weights.begin() + static_cast<std::ptrdiff_t>(columns.rows);
+  const bool equal = std::all_of(weights.begin(), end, [&](double w) {
+    return std::bit_cast<std::uint64_t>(w) == std::bit_cast<std::uint64_t>(weights.front());
+  });
+  if (columns.rows > 0 && equal) return observeLines(columns, weights.front(), m, keep, halfWidth);
+  return observe(columns, m, keep, halfWidth,
+                 [&columns, &weights](const SetWalk& walk, std::int32_t last) {
+                   char line[maxLineLength];
+                   const std::size_t length = writeLineText(
+                       rowsWeight(walk.head(), columns.column(last), columns.words, weights), line);
+                   return lineUnits(line, length);
+                 });
+}
+
+double rowsWeight(const PackedColumns::Word* head, const PackedColumns::Word* column,
+                  std::size_t words, const std::vector<double>& weights) {
+  double sum = 0.0;
+  for (std::size_t w = 0; w < words; ++w) {
+    for (Word word = head != nullptr ? head[w] & column[w] : column[w]; word != 0;
+         word &= word - 1) {
+      sum +=
+          weights[w * PackedColumns::wordBits + static_cast<std::size_t>(std::countr_zero(word))];
+    }
+  }
+  return sum;
+}
+
+mpq_class probabilityOfAtLeast(const PackedColumns& columns, double weight, std::int32_t atLeast) {
+  const std::vector<std::int32_t> ones = onesByRow(columns);
   const auto rows =
       std::count_if(ones.begin(), ones.end(), [&](std::int32_t count) { return count >= atLeast; });
   // Weights that add up to a little more than 1 are no probability space; the
@@ -139,6 +191,19 @@ mpq_class probabilityOfAtLeast(const PackedColumns& columns, double weight, std:
   // line, so every bound holds for that space, whose event has this probability.
   const mpq_class total = mpq_class(weight) * static_cast<long>(columns.rows);
   const mpq_class probability = mpq_class(weight) * static_cast<long>(rows);
+  return total > 1 ? mpq_class(probability / total) : probability;
+}
+
+mpq_class probabilityOfAtLeast(const PackedColumns& columns, const std::vector<double>& weights,
+                               std::int32_t atLeast) {
+  const std::vector<std::int32_t> ones = onesByRow(columns);
+  mpq_class probability, total;
+  for (std::size_t row = 0; row < columns.rows; ++row) {
+    const mpq_class weight(weights.at(row));
+    total += weight;
+    if (ones[row] >= atLeast) probability += weight;
+  }
+  // As for equal weights: above 1, the weights as shares of their sum.
   return total > 1 ? mpq_class(probability / total) : probability;
 }
 

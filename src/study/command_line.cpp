@@ -135,6 +135,9 @@ StudyOptions parseStudyCommandLine(const std::vector<std::string>& args) {
       {"--at-least", true},
       {"--boolean-limit", true, "the work the Boolean bounds may do"},
       {"--delta", true, "the half-width of a line"},
+      {"--outcomes", true, "the number of outcomes"},
+      {"--weights", true, "equal or random"},
+      {"--bound", true, "NAME:lower:COMMAND or NAME:upper:COMMAND"},
       {"--n", true},
       {"--density", true},
       {"--P", true},
@@ -182,6 +185,21 @@ StudyOptions parseStudyCommandLine(const std::vector<std::string>& args) {
         options.booleanLimit = parseBooleanLimit(value);
       } else if (name == "--delta") {
         options.halfWidth = parseHalfWidth(value);
+      } else if (name == "--outcomes") {
+        options.family.outcomes =
+            whole(value, 1, largestOutcomes,
+                  "--outcomes takes a whole number from 1 to " + std::to_string(largestOutcomes));
+      } else if (name == "--weights") {
+        if (value != "equal" && value != "random")
+          throw UsageError("--weights takes equal or random, not \"" + shownText(value) + "\"");
+        options.family.randomWeights = value == "random";
+      } else if (name == "--bound") {
+        UserBound bound = parseUserBound(value);
+        for (const UserBound& before : options.userBounds) {
+          if (before.column.name == bound.column.name)
+            throw UsageError("--bound " + bound.column.name + " is given twice");
+        }
+        options.userBounds.push_back(std::move(bound));
       } else if (name == "--n") {
         ns = value;
       } else if (name == "--density") {
@@ -288,6 +306,16 @@ std::string studyUsageText() {
          "  --no-boolean       leave the Boolean bounds out\n"
          "  --boolean-limit L  the work they may do an instance, as in union-bounds\n"
          "  --delta D          take every line as any value within D of it, as union-bounds\n"
+         "  --outcomes OUTCOMES\n"
+         "                     instances of that many equally likely outcomes instead of\n"
+         "                     2N, their rows drawn as intersections draws its rows\n"
+         "  --weights random   outcomes of random weights adding up to P, drawn after the\n"
+         "                     rows (--weights equal, the default: each P / OUTCOMES)\n"
+         "  --bound NAME:SIDE:COMMAND\n"
+         "                     a bound of your own, SIDE lower or upper: for each instance\n"
+         "                     /bin/sh -c 'COMMAND N' reads its lines of orders 1 to M as\n"
+         "                     intersections writes them and prints one number per order;\n"
+         "                     a column of the rows and lines of the summary (repeatable)\n"
          "  --summarize        compute nothing: read instances files, of any settings and\n"
          "                     shards of one study, and print the summary of all their rows\n"
          "  --csv              print the summary as CSV\n"

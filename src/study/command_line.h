@@ -8,7 +8,9 @@
 #include "bounds/order_bounds.h"
 #include "common/options.h"
 #include "reporting/boolean_scope.h"
+#include "study/instance_family.h"
 #include "study/study_answers.h"
+#include "study/user_bound.h"
 
 namespace intersections {
 
@@ -34,6 +36,8 @@ struct StudyOptions {
   BooleanMode boolean = BooleanMode::cheap;   // --boolean: all, --no-boolean: none
   std::optional<std::uint64_t> booleanLimit;  // --boolean-limit L
   std::optional<std::uint32_t> halfWidth;     // --delta D, in units, rounded up
+  InstanceFamily family;                      // --outcomes, --weights
+  std::vector<UserBound> userBounds;          // --bound, in the order given
 };
 
 // Parses the arguments after the program's name:
@@ -43,7 +47,9 @@ struct StudyOptions {
 // with the options --first T, --count K, --jobs J, --shard I/S (each also as
 // --option=value), --instances FILE, --resume FILE, --at-least R, --boolean,
 // --no-boolean (the last of the two counts), --boolean-limit L, --delta D,
-// --csv, --help, --version; "--" ends the options. N is a whole number from 1
+// --outcomes OUTCOMES (1 to largestOutcomes), --weights equal|random, --bound
+// NAME:lower|upper:COMMAND (parseUserBound; any number of them, each NAME
+// once), --csv, --help, --version; "--" ends the options. N is a whole number from 1
 // to 1073741823, DENSITY one from 1 to 2147483647, P a decimal number from 0
 // to 1, M a whole number from 1 to 2147483647; the lists of whole numbers as
 // parseWholeList takes them, that of P decimal numbers separated by commas.

@@ -15,7 +15,7 @@ namespace {
 constexpr std::int64_t largestInt32 = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t largestSecond = std::numeric_limits<std::int64_t>::max();
 // The fields before union-bounds' row.
-constexpr std::size_t leadingFields = 10;
+constexpr std::size_t leadingFields = 11;
 
 [[noreturn]] void badField(const char* name, const std::string& text) {
   throw std::invalid_argument(std::string(name) + " \"" + text + "\" is not valid");
@@ -63,11 +63,28 @@ std::vector<std::string> splitCsvFields(const std::string& line) {
 std::string RowOptions::text() const {
   std::string fields = booleanModeText(boolean) + ',' + std::to_string(booleanLimit) + ',';
   if (halfWidth) fields += unitsText(*halfWidth);
-  return fields;
+  return fields + ',' + family.text();
 }
 
-std::string instancesHeader() {
-  return "n,density,P,m,r,boolean,boolean_limit,delta,second,probability," + csvHeader();
+std::string instancesHeader(const std::vector<UserColumn>& user) {
+  std::string header =
+      "n,density,P,m,r,boolean,boolean_limit,delta,family,second,probability," + csvHeader();
+  for (const UserColumn& column : user) header += ',' + column.headerField();
+  return header;
+}
+
+std::optional<std::vector<UserColumn>> userColumnsOfHeader(const std::string& header) {
+  const std::string builtIn = instancesHeader();
+  if (header.compare(0, builtIn.size(), builtIn) != 0) return std::nullopt;
+  if (header.size() == builtIn.size()) return std::vector<UserColumn>{};
+  if (header[builtIn.size()] != ',') return std::nullopt;
+  std::vector<UserColumn> user;
+  for (const std::string& field : splitCsvFields(header.substr(builtIn.size() + 1))) {
+    const std::optional<UserColumn> column = userColumnOfField(field);
+    if (!column) return std::nullopt;
+    user.push_back(*column);
+  }
+  return user;
 }
 
 std::string exactDecimal(const mpq_class& value) {
@@ -95,9 +112,9 @@ std::string instancesRow(const StudyAnswers& answers, std::int32_t atLeast,
          ',' + csvRow(row);
 }
 
-InstanceRow parseInstancesRow(const std::string& line) {
+InstanceRow parseInstancesRow(const std::string& line, const std::vector<UserColumn>& user) {
   const std::vector<std::string> fields = splitCsvFields(line);
-  const std::size_t expected = leadingFields + csvFields();
+  const std::size_t expected = leadingFields + csvFields() + user.size();
   if (fields.size() != expected) {
     throw std::invalid_argument(std::to_string(fields.size()) + " fields, not the " +
                                 std::to_string(expected) + " of the header");
@@ -116,23 +133,28 @@ InstanceRow parseInstancesRow(const std::string& line) {
     const mpq_class delta = fixedField("delta", fields[7], sumDecimals);
     if (delta < 0 || delta > 1) badField("delta", fields[7]);
   }
-  row.options = fields[5] + ',' + fields[6] + ',' + fields[7];
-  row.second = wholeField("second", fields[8], 0, largestSecond);
-  row.probabilityText = fields[9];
-  row.probability = decimalField("probability", fields[9]);
-  if (row.probability < 0 || row.probability > 1) badField("probability", fields[9]);
-  row.order = static_cast<std::int32_t>(wholeField("order", fields[10], 1, std::min(row.n, row.m)));
-  fixedField("S", fields[11], sumDecimals);
-  row.bonferroni = fixedField("bonferroni", fields[12], sumDecimals);
-  const std::size_t firstBound = 13;
-  for (std::size_t c = 0; c < boundColumns().size(); ++c) {
-    const std::string& text = fields[firstBound + c];
+  if (!parseFamily(fields[8])) badField("family", fields[8]);
+  row.options = fields[5] + ',' + fields[6] + ',' + fields[7] + ',' + fields[8];
+  row.second = wholeField("second", fields[9], 0, largestSecond);
+  row.probabilityText = fields[10];
+  row.probability = decimalField("probability", fields[10]);
+  if (row.probability < 0 || row.probability > 1) badField("probability", fields[10]);
+  row.order = static_cast<std::int32_t>(wholeField("order", fields[11], 1, std::min(row.n, row.m)));
+  fixedField("S", fields[12], sumDecimals);
+  row.bonferroni = fixedField("bonferroni", fields[13], sumDecimals);
+  // The bound columns, then boolean_optimal, then the user's own bounds.
+  const std::size_t firstBound = 14;
+  const std::size_t optimalField = firstBound + boundColumns().size();
+  for (std::size_t f = firstBound; f < fields.size(); ++f) {
+    if (f == optimalField) continue;
+    const std::string& text = fields[f];
     row.boundTexts.push_back(text);
-    row.bounds.push_back(
-        text.empty() ? std::nullopt
-                     : std::optional(fixedField(boundColumns()[c].name, text, boundDecimals)));
+    const char* name = f < optimalField ? boundColumns()[f - firstBound].name
+                                        : user[f - optimalField - 1].name.c_str();
+    row.bounds.push_back(text.empty() ? std::nullopt
+                                      : std::optional(fixedField(name, text, boundDecimals)));
   }
-  const std::string& optimal = fields.back();
+  const std::string& optimal = fields[optimalField];
   if (optimal == "1" || optimal == "0") {
     row.booleanOptimal = optimal == "1";
   } else if (!optimal.empty()) {

@@ -92,8 +92,11 @@ bool summarizeFiles(const std::vector<std::string>& files, GridSummary& summary,
                     std::ostream& err) {
   bool wrongSide = false;
   // The options of the first row, and its file: rows made with others have
-  // other columns, and no summary mixes them.
+  // other columns, and no summary mixes them. Nor does it mix files of other
+  // bounds of the user's own, whose header names them.
   std::string firstOptions, firstFile;
+  std::optional<std::vector<UserColumn>> user;
+  std::string firstHeader, firstHeaderFile;
   for (const std::string& name : files) {
     std::uint64_t lines = 0;
     readLines(name, [&](const FileLine& line) {
@@ -104,18 +107,27 @@ bool summarizeFiles(const std::vector<std::string>& files, GridSummary& summary,
       // A study writes whole rows; a file stopped part-way ends inside one.
       if (!line.ended) refuse("the last line has no line end: the file is cut short");
       if (line.number == 1) {
-        if (line.text != instancesHeader())
-          refuse("the first line is not the header \"" + instancesHeader() + "\"");
+        const std::optional<std::vector<UserColumn>> named = userColumnsOfHeader(line.text);
+        if (!named) refuse("the first line is not the header \"" + instancesHeader() + "\"");
+        if (!user) {
+          user = named;
+          firstHeader = line.text;
+          firstHeaderFile = name;
+          summary = GridSummary(*user);
+        } else if (*named != *user) {
+          refuse("the header names other bounds of --bound than that of " + firstHeaderFile +
+                 " (\"" + firstHeader + "\"); a summary does not mix them");
+        }
         return true;
       }
       try {
-        const InstanceRow row = parseInstancesRow(line.text);
+        const InstanceRow row = parseInstancesRow(line.text, *user);
         if (firstFile.empty()) {
           firstOptions = row.options;
           firstFile = name;
         } else if (row.options != firstOptions) {
-          refuse("the row was made with the options boolean,boolean_limit,delta = " + row.options +
-                 ", those of " + firstFile + " with " + firstOptions +
+          refuse("the row was made with the options boolean,boolean_limit,delta,family = " +
+                 row.options + ", those of " + firstFile + " with " + firstOptions +
                  "; a summary does not mix them");
         }
         for (const std::string& message : summary.add(row)) {
@@ -157,8 +169,9 @@ std::string instancePrefix(const SettingPlan& plan, const RowOptions& options,
 }
 
 // The complete instances at the start of an instances file to resume, which
-// must be the first instances of `items`: how many there are, and where the
-// file is to be cut (after the last of them). Their rows go to `summary`.
+// must be the first instances of `items`, with the bounds of the user's own
+// `user`: how many there are, and where the file is to be cut (after the
+// last of them). Their rows go to `summary`.
 struct Resumed {
   std::size_t items = 0;
   std::uintmax_t keep = 0;
@@ -166,17 +179,17 @@ struct Resumed {
 };
 Resumed resumeFrom(const std::string& name, const std::vector<WorkItem>& items,
                    const std::vector<SettingPlan>& plans, const RowOptions& options,
-                   GridSummary& summary, std::ostream& err) {
+                   const std::vector<UserColumn>& user, GridSummary& summary, std::ostream& err) {
+  const std::string expected = instancesHeader(user);
   Resumed resumed;
   std::vector<std::string> pending;  // the rows of the instance being read
   bool header = false;
   readLines(name, [&](const FileLine& line) {
     if (line.number == 1) {
       // A header cut short: the study stopped before its first row, and starts again.
-      if (!line.ended && instancesHeader().compare(0, line.text.size(), line.text) == 0)
-        return false;
-      if (!line.ended || line.text != instancesHeader()) {
-        throw FileRefusal(name + ":1: the first line is not the header \"" + instancesHeader() +
+      if (!line.ended && expected.compare(0, line.text.size(), line.text) == 0) return false;
+      if (!line.ended || line.text != expected) {
+        throw FileRefusal(name + ":1: the first line is not the header \"" + expected +
                           "\"; --resume goes on from an instances file");
       }
       header = true;
@@ -199,14 +212,14 @@ Resumed resumeFrom(const std::string& name, const std::vector<WorkItem>& items,
                         "...): resume it with the options and settings it was made with");
     }
     try {
-      parseInstancesRow(line.text);
+      parseInstancesRow(line.text, user);
     } catch (const std::invalid_argument&) {
       return false;
     }
     pending.push_back(line.text);
     if (pending.size() == static_cast<std::size_t>(std::min(plan.answers.n, plan.answers.m))) {
       for (const std::string& row : pending) {
-        for (const std::string& message : summary.add(parseInstancesRow(row))) {
+        for (const std::string& message : summary.add(parseInstancesRow(row, user))) {
           err << "bounds-study: " << message << '\n';
           resumed.wrongSide = true;
         }
@@ -250,8 +263,11 @@ class TimeEstimate {
 // instances file, the messages and the summary do not depend on the number
 // of threads, and a study stopped at any moment leaves whole instances only.
 bool studyInstances(const std::vector<WorkItem>& items, std::size_t from,
-                    const std::vector<SettingPlan>& plans, const RowOptions& options, int jobs,
-                    LineFile* instances, GridSummary& summary, std::ostream& err, int terminal) {
+                    const std::vector<SettingPlan>& plans, const RowOptions& options,
+                    const std::vector<UserBound>& userBounds, int jobs, LineFile* instances,
+                    GridSummary& summary, std::ostream& err, int terminal) {
+  std::vector<UserColumn> user;
+  for (const UserBound& bound : userBounds) user.push_back(bound.column);
   std::atomic<std::size_t> next{from};
   std::atomic<bool> stop{false};
   std::mutex mutex;
@@ -263,7 +279,8 @@ bool studyInstances(const std::vector<WorkItem>& items, std::size_t from,
       const WorkItem& item = items[at];
       try {
         const SettingPlan& plan = plans[item.setting];
-        InstanceResult result = studyInstance(plan.answers, item.second, plan.request, options);
+        InstanceResult result =
+            studyInstance(plan.answers, item.second, plan.request, options, userBounds);
         const std::lock_guard lock(mutex);
         finished.emplace(at, std::move(result));
       } catch (const std::bad_alloc&) {
@@ -324,13 +341,16 @@ bool studyInstances(const std::vector<WorkItem>& items, std::size_t from,
         rows += '\n';
         // The summary is made from the rows as written, as --summarize makes it
         // from the files; the bounds on the wrong side were found exactly above.
-        summary.add(parseInstancesRow(row));
+        summary.add(parseInstancesRow(row, user));
       }
       if (instances != nullptr && !writeLine(*instances, rows.data(), rows.size())) {
         progress.clear();
         closeLineFile(*instances);
       }
-      if (!result.wrongSide.empty()) progress.clear();
+      if (!result.wrongSide.empty() || !result.failures.empty()) progress.clear();
+      // A bound of the user's own that gave nothing is the user's to mend,
+      // no defect of the study.
+      for (const std::string& message : result.failures) err << "bounds-study: " << message << '\n';
       for (const std::string& message : result.wrongSide) {
         err << "bounds-study: " << message << '\n';
         wrongSide = true;
@@ -362,7 +382,9 @@ std::string settingName(const StudyAnswers& answers, bool several) {
 }
 
 int run(const StudyOptions& options, std::ostream& out, std::ostream& err, int terminal) {
-  GridSummary summary;
+  std::vector<UserColumn> user;
+  for (const UserBound& bound : options.userBounds) user.push_back(bound.column);
+  GridSummary summary(user);
   bool wrongSide = false;
   if (options.summarize) {
     wrongSide = summarizeFiles(options.files, summary, err);
@@ -373,7 +395,8 @@ int run(const StudyOptions& options, std::ostream& out, std::ostream& err, int t
                                 options.boolean == BooleanMode::none
                                     ? 0
                                     : booleanWorkLimit(options.boolean, options.booleanLimit),
-                                options.halfWidth};
+                                options.halfWidth, options.family};
+    const std::size_t userBounds = options.userBounds.size();
     // The Boolean bounds of each thread may take its share of what is left
     // once the instances are drawn.
     const std::optional<MemoryLimit> limit = memoryLimit();
@@ -390,14 +413,15 @@ int run(const StudyOptions& options, std::ostream& out, std::ostream& err, int t
       const std::int32_t orders = std::min(answers.n, answers.m);
       std::optional<MemoryLimit> share = limit;
       if (share) {
-        share->bytes = std::max(0.0, share->bytes / jobs - instanceBytes(answers));
+        share->bytes =
+            std::max(0.0, share->bytes / jobs - instanceBytes(answers, options.family, userBounds));
         if (jobs > 1)
           share->source = "that each of " + std::to_string(jobs) +
                           " threads (--jobs) may take of the memory available";
       }
       plan.scope = booleanScope(answers.n, orders, options.boolean, booleanMemoryBytes(share));
       plan.request.booleanOrders = plan.scope.orders;
-      plan.bytes = instanceBytes(answers) +
+      plan.bytes = instanceBytes(answers, options.family, userBounds) +
                    (plan.scope.orders > 0 ? booleanBytes(answers.n, plan.scope.orders) : 0);
       // The cost splits the study between shards, which must find the same
       // split on every node: it counts the orders the mode allows, whatever
@@ -405,7 +429,7 @@ int run(const StudyOptions& options, std::ostream& out, std::ostream& err, int t
       BoundsRequest costed = plan.request;
       costed.booleanOrders =
           booleanScope(answers.n, orders, options.boolean, booleanMemoryBytes(std::nullopt)).orders;
-      plan.cost = instanceCost(answers, costed);
+      plan.cost = instanceCost(answers, costed, options.family, userBounds);
       if (plan.bytes > mostBytes) {
         mostBytes = plan.bytes;
         largest = &plan;
@@ -441,7 +465,7 @@ int run(const StudyOptions& options, std::ostream& out, std::ostream& err, int t
         readLines(options.instancesFile, [&](const FileLine& line) {
           if (line.number == 1) return true;
           const std::vector<std::string> fields = splitCsvFields(line.text);
-          if (fields.size() > 8) first = parseWholeNumber(fields[8], 0, largestSecond);
+          if (fields.size() > 9) first = parseWholeNumber(fields[9], 0, largestSecond);
           return false;
         });
       }
@@ -454,29 +478,29 @@ int run(const StudyOptions& options, std::ostream& out, std::ostream& err, int t
       const std::vector<WorkItem> items =
           shardItems(costs, *first, options.count, options.shard, options.shards);
       const Resumed resumed =
-          resumeFrom(options.instancesFile, items, plans, rowOptions, summary, err);
+          resumeFrom(options.instancesFile, items, plans, rowOptions, user, summary, err);
       wrongSide = resumed.wrongSide;
       from = resumed.items;
       instances.emplace(openLineFile(options.instancesFile, resumed.keep));
       if (resumed.keep == 0) {
-        const std::string header = instancesHeader() + '\n';
+        const std::string header = instancesHeader(user) + '\n';
         if (!writeLine(*instances, header.data(), header.size())) closeLineFile(*instances);
       }
-      wrongSide = studyInstances(items, from, plans, rowOptions, jobs, &*instances, summary, err,
-                                 terminal) ||
+      wrongSide = studyInstances(items, from, plans, rowOptions, options.userBounds, jobs,
+                                 &*instances, summary, err, terminal) ||
                   wrongSide;
     } else {
       if (!options.instancesFile.empty()) {
         instances.emplace(openLineFile(options.instancesFile));
         // The header at once: a study stopped before its first instance
         // still leaves a file to resume.
-        const std::string header = instancesHeader() + '\n';
+        const std::string header = instancesHeader(user) + '\n';
         if (!writeLine(*instances, header.data(), header.size())) closeLineFile(*instances);
       }
       first = first.value_or(static_cast<std::int64_t>(std::time(nullptr)));
       const std::vector<WorkItem> items =
           shardItems(costs, *first, options.count, options.shard, options.shards);
-      wrongSide = studyInstances(items, 0, plans, rowOptions, jobs,
+      wrongSide = studyInstances(items, 0, plans, rowOptions, options.userBounds, jobs,
                                  instances ? &*instances : nullptr, summary, err, terminal);
     }
     if (instances) closeLineFile(*instances);

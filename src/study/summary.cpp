@@ -26,7 +26,7 @@ std::string describe(const std::vector<std::string>& study, const std::string& o
                      ", m = " + study[3] +
                      (study[4] == "1" ? "" : ", at least " + study[4] + " events");
   const std::vector<std::string> fields = splitCsvFields(options);
-  if (fields.size() != 3) return text;
+  if (fields.size() != 4) return text;
   const std::optional<BooleanMode> mode = booleanModeOf(fields[0]);
   if (mode == BooleanMode::all) text += ", --boolean";
   if (mode == BooleanMode::none) text += ", --no-boolean";
@@ -35,6 +35,9 @@ std::string describe(const std::vector<std::string>& study, const std::string& o
       fields[1] != std::to_string(booleanWorkLimit(*mode, std::nullopt)))
     text += ", --boolean-limit " + fields[1];
   if (!fields[2].empty()) text += ", --delta " + fields[2];
+  if (const std::optional<InstanceFamily> family = parseFamily(fields[3])) {
+    for (const std::string& option : family->options()) text += ", " + option;
+  }
   return text;
 }
 
@@ -48,15 +51,28 @@ std::string joined(const std::vector<std::string>& study) {
 
 }  // namespace
 
-std::string wrongSideMessage(std::int64_t second, const std::string& probability, const char* bound,
-                             bool isUpper, std::int32_t order, const std::string& value) {
+std::string wrongSideMessage(std::int64_t second, const std::string& probability,
+                             const std::string& bound, bool isUpper, std::int32_t order,
+                             const std::string& value) {
   return "second " + std::to_string(second) + ": the true probability " + probability + " lies " +
          (isUpper ? "above" : "below") + " the " + bound + " bound of order " +
          std::to_string(order) + " (" + value + ")";
 }
 
+std::vector<SummaryColumn> summaryColumns(const std::vector<UserColumn>& user) {
+  std::vector<SummaryColumn> columns;
+  for (const BoundColumn& column : boundColumns())
+    columns.push_back({column.name, column.isUpper, column.boolean});
+  for (const UserColumn& column : user) columns.push_back({column.name, column.isUpper, false});
+  return columns;
+}
+
 std::vector<std::string> StudySummary::add(const InstanceRow& row) {
-  const std::size_t perOrder = 1 + boundColumns().size();
+  const std::size_t perOrder = 1 + columns_.size();
+  if (row.bounds.size() != columns_.size()) {
+    throw std::invalid_argument("the row has " + std::to_string(row.bounds.size()) +
+                                " bounds, the summary " + std::to_string(columns_.size()));
+  }
   if (study_.empty()) {
     study_ = splitCsvFields(row.study);
     options_ = row.options;
@@ -66,8 +82,9 @@ std::vector<std::string> StudySummary::add(const InstanceRow& row) {
     throw std::invalid_argument("the row is of the study n,density,P,m,r = " + row.study +
                                 ", not of " + joined(study_));
   } else if (row.options != options_) {
-    throw std::invalid_argument("the row was made with the options boolean,boolean_limit,delta = " +
-                                row.options + ", the rows before with " + options_);
+    throw std::invalid_argument(
+        "the row was made with the options boolean,boolean_limit,delta,family = " + row.options +
+        ", the rows before with " + options_);
   }
   const std::string second = "second " + std::to_string(row.second);
   if (!seconds_.empty() && row.second == current_) {
@@ -87,7 +104,7 @@ std::vector<std::string> StudySummary::add(const InstanceRow& row) {
   }
   lastOrder_ = row.order;
 
-  const std::vector<BoundColumn>& columns = boundColumns();
+  const std::vector<SummaryColumn>& columns = columns_;
   std::vector<std::string> wrongSide;
   Distances* distances = &distances_[static_cast<std::size_t>(row.order - 1) * perOrder];
   // The Boolean bound of each side, [0] lower, [1] upper, where there is one.
@@ -112,7 +129,7 @@ std::vector<std::string> StudySummary::add(const InstanceRow& row) {
   std::optional<mpq_class> closest[2];
   std::vector<mpq_class> distance(columns.size());
   for (std::size_t c = 0; c < columns.size(); ++c) {
-    const BoundColumn& column = columns[c];
+    const SummaryColumn& column = columns[c];
     if (!row.bounds[c]) continue;
     Distances& to = distances[1 + c];
     distance[c] =
@@ -146,14 +163,14 @@ void StudySummary::finish() const {
 
 std::vector<StudySummary::Line> StudySummary::lines() const {
   std::vector<Line> result;
-  const std::size_t perOrder = 1 + boundColumns().size();
+  const std::size_t perOrder = 1 + columns_.size();
   for (std::int32_t order = 1; order <= orders_; ++order) {
     const Distances* distances = &distances_[static_cast<std::size_t>(order - 1) * perOrder];
     if (!distances[0].values.empty())
       result.push_back(
           {order, "bonferroni", bonferroniIsUpper(order, atLeast()), false, false, &distances[0]});
-    for (std::size_t c = 0; c < boundColumns().size(); ++c) {
-      const BoundColumn& column = boundColumns()[c];
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+      const SummaryColumn& column = columns_[c];
       if (!distances[1 + c].values.empty())
         result.push_back({order, column.name, column.isUpper, !column.boolean, column.boolean,
                           &distances[1 + c]});
@@ -266,7 +283,8 @@ std::vector<mpq_class> settingValues(const std::string& study) {
 }  // namespace
 
 std::vector<std::string> GridSummary::add(const InstanceRow& row) {
-  return settings_[Key{settingValues(row.study), row.study}].add(row);
+  return settings_.try_emplace(Key{settingValues(row.study), row.study}, columns_)
+      .first->second.add(row);
 }
 
 void GridSummary::finish() const {
@@ -293,7 +311,7 @@ void GridSummary::writeTable(std::ostream& out) const {
 }
 
 void GridSummary::writeCsv(std::ostream& out) const {
-  out << "n,density,P,m,r,boolean,boolean_limit,delta,first,last,order,bound,side,instances,"
+  out << "n,density,P,m,r,boolean,boolean_limit,delta,family,first,last,order,bound,side,instances,"
          "smallest,mean,median,largest,tightest,gap_smallest,gap_mean,gap_median,gap_largest,"
          "best,not_optimal\n";
   for (const auto& [key, summary] : settings_) summary.writeCsvRows(out);
