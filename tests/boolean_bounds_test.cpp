@@ -302,6 +302,31 @@ TEST(BooleanBounds, OfRandomInstancesHoldTheTrueProbabilityAndBeatTheOtherBounds
                         {23, 10, 0.5, 2, 1, 8}});
 }
 
+// The proofs by branch and bound give the bounds of the zeta transform, also
+// for at least R events, where both fit.
+TEST(BooleanBounds, ByBranchAndBoundAreThoseOfTheZetaTransform) {
+  const RandomCase cases[] = {
+      {12, 20, 0.9, 3, 1, 11}, {10, 30, 0.7, 3, 2, 12}, {14, 10, 0.5, 2, 1, 13}};
+  BooleanTuning branching;
+  branching.zetaEventsLimit = 0;
+  for (const RandomCase& c : cases) {
+    SCOPED_TRACE("n = " + std::to_string(c.n));
+    std::srand(c.seed);
+    const PackedColumns columns = generatePackedColumns(c.n, c.density);
+    const Observations seen = observeLines(columns, makeWeights(c.n, c.P)[0], c.m, {c.m, {}});
+    BooleanWork zeta, branched;
+    const auto byZeta = booleanBounds(c.n, seen.lines, c.atLeast, {}, 0, &zeta);
+    const auto byBranching = booleanBounds(c.n, seen.lines, c.atLeast, {}, 0, &branched, branching);
+    EXPECT_GT(branched.nodes, 0u);
+    EXPECT_EQ(zeta.nodes, 0u);
+    ASSERT_EQ(byZeta.size(), byBranching.size());
+    for (std::size_t k = 0; k < byZeta.size(); ++k) {
+      EXPECT_LE(abs(byZeta[k].lower - byBranching[k].lower), tolerance) << "order " << k + 1;
+      EXPECT_LE(abs(byZeta[k].upper - byBranching[k].upper), tolerance) << "order " << k + 1;
+    }
+  }
+}
+
 // The same beyond the zeta transform's reach, to 30 events: seconds each.
 TEST(BooleanBoundsLong, OfRandomInstancesBeyondTwentyFourEvents) {
   checkRandomInstances({{26, 8, 0.5, 2, 1, 26},

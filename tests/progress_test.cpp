@@ -156,14 +156,18 @@ TEST(BooleanProgressLine, ShowsALongComputationAtMostTwiceASecond) {
     BooleanProgress progress;
     std::string shown;
   };
-  const std::string late = "Boolean bounds: order 3, upper, round 12, gap 2.1e-11";
+  using intersections::BooleanPhase;
+  const std::string late =
+      "Boolean bounds: order 3, upper, round 12, proof 1,245,184 nodes, gap 2.1e-11";
+  const std::string shorter = "Boolean bounds: order 4, lower, round 1, search, gap 2.5e-01";
   const Step steps[] = {
-      {0.9, {2, false, 40, 0.5}, ""},
-      {1.2, {3, true, 12, 2.1e-11}, "\r" + late},
-      {1.6, {3, true, 13, 1e-12}, ""},
+      {0.9, {2, false, 40, 0.5, BooleanPhase::master, 0}, ""},
+      {1.2, {3, true, 12, 2.1e-11, BooleanPhase::proof, 1245184}, "\r" + late},
+      {1.6, {3, true, 13, 1e-12, BooleanPhase::master, 0}, ""},
       {1.8,
-       {4, false, 1, 0.25},
-       "\rBoolean bounds: order 4, lower, round 1, gap 2.5e-01 "}  // one blank over the old,
+       {4, false, 1, 0.25, BooleanPhase::search, 0},
+       // the shorter line blanks out the rest of the old one
+       "\r" + shorter + std::string(late.size() - shorter.size(), ' ')},
   };
   for (const int terminal : {pipeEnds[1], -1}) {
     StatusLine line(terminal);

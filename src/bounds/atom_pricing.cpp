@@ -307,7 +307,9 @@ class BranchAndBound {
     }
   }
 
-  LeastReducedCost run(EventSet incumbent, std::int64_t incumbentValue, std::uint64_t nodeLimit) {
+  LeastReducedCost run(EventSet incumbent, std::int64_t incumbentValue, std::uint64_t nodeLimit,
+                       const std::function<void(std::uint64_t)>& visited) {
+    visited_ = &visited;
     best_ = incumbent;
     least_ = incumbentValue;
     nodeLimit_ = std::max<std::uint64_t>(1, nodeLimit);
@@ -351,6 +353,7 @@ class BranchAndBound {
       return;
     }
     ++nodes_;
+    if ((nodes_ & 0xffff) == 0 && *visited_) (*visited_)(nodes_);
     const std::int64_t bound = boundAt(depth, ones);
     if (bound >= least_) return;
     if (depth == n_) {
@@ -489,6 +492,7 @@ class BranchAndBound {
   std::int64_t least_ = 0;
   std::uint64_t nodes_ = 0;
   std::uint64_t nodeLimit_ = 0;
+  const std::function<void(std::uint64_t)>* visited_ = nullptr;
   bool stopped_ = false;
   std::int64_t openBound_ = std::numeric_limits<std::int64_t>::max();
 };
@@ -521,7 +525,8 @@ std::int64_t atomReducedCost(std::int32_t n, const std::vector<AtomRow>& rows,
 
 LeastReducedCost leastReducedCost(std::int32_t n, const std::vector<AtomRow>& rows,
                                   const DyadicMultipliers& y, const AtomObjective& asked,
-                                  std::uint64_t nodeLimit, std::int32_t walks) {
+                                  std::uint64_t nodeLimit, std::int32_t walks,
+                                  const std::function<void(std::uint64_t)>& visited) {
   checkRows("leastReducedCost", n, rows, y.numerators.size());
   checkMagnitudes("leastReducedCost", y);
   const AtomObjective objective = clamped(asked, n);
@@ -564,7 +569,7 @@ LeastReducedCost leastReducedCost(std::int32_t n, const std::vector<AtomRow>& ro
   });
 
   BranchAndBound branchAndBound(n, polynomial, cost, objective.atLeast, std::move(eventAt));
-  return branchAndBound.run(incumbent, incumbentValue, nodeLimit);
+  return branchAndBound.run(incumbent, incumbentValue, nodeLimit, visited);
 }
 
 std::vector<PricedAtom> searchNegativeAtoms(std::int32_t n, const std::vector<AtomRow>& rows,

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "bounds/atom_certificate.h"
@@ -30,7 +31,8 @@ struct LeastReducedCost {
 // `lowerBound` the least bound over the parts of the search left open, still
 // a proof. Before it, `walks` short tabu walks (from the empty atom, the full
 // one, then random ones; the same each call) find a first atom to beat; with
-// 0 the search starts from the empty atom alone.
+// 0 the search starts from the empty atom alone. `visited`, when given, is
+// called with the nodes visited so far after every 2^16 of them.
 // Throws std::invalid_argument if n is out of range, the rows and the
 // numerators differ in number or a row names an event beyond n, and
 // std::overflow_error if the magnitudes of the numerators and 2^shift add up
@@ -38,7 +40,8 @@ struct LeastReducedCost {
 LeastReducedCost leastReducedCost(std::int32_t n, const std::vector<AtomRow>& rows,
                                   const DyadicMultipliers& y, const AtomObjective& objective,
                                   std::uint64_t nodeLimit = ~std::uint64_t{0},
-                                  std::int32_t walks = 8);
+                                  std::int32_t walks = 8,
+                                  const std::function<void(std::uint64_t)>& visited = {});
 
 // The reduced cost of one atom, exactly, in the scale 2^shift; the same
 // argument checks as leastReducedCost.

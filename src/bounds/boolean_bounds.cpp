@@ -106,11 +106,11 @@ std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
                                               const std::vector<IntervalList>& lines,
                                               std::int32_t atLeast,
                                               const BooleanProgressReport& progress,
-                                              std::uint64_t workLimit, BooleanWork* effort) {
+                                              std::uint64_t workLimit, BooleanWork* effort,
+                                              const BooleanTuning& tuning) {
   if (n < 1 || n > booleanEventsLimit || atLeast < 1 || atLeast > n ||
       lines.size() > static_cast<std::size_t>(n))
     throw std::invalid_argument("booleanBounds: n, atLeast or the orders out of range");
-  const BooleanTuning tuning;
   std::vector<BooleanOrderBounds> result;
   const std::vector<AtomRow> allRows = atomRows(n, lines);
   Carried carried;

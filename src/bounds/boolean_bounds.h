@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bounds/atom_certificate.h"
+#include "bounds/boolean_tuning.h"
 #include "lines/units.h"
 
 namespace intersections {
@@ -20,12 +21,18 @@ inline constexpr std::int32_t booleanEventsLimit = 48;
 // The memory the Boolean bounds of order k of n events take at most, in bytes.
 double booleanBytes(std::int32_t n, std::int32_t k);
 
+// What a round of the Boolean bounds is doing: solving the master problem,
+// searching for atoms to add, or proving the bound by exact pricing.
+enum class BooleanPhase { master, search, proof };
+
 // How a long computation is going, for a progress line.
 struct BooleanProgress {
   std::int32_t order = 0;
   bool upper = false;  // the greatest probability is sought, else the least
   std::int32_t round = 0;
-  double gap = 0;  // master optimum minus the proved bound, as a probability
+  double gap = 0;  // master optimum minus the proved bound, as a probability (1: none yet)
+  BooleanPhase phase = BooleanPhase::master;
+  std::uint64_t nodes = 0;  // in the proof: the branch and bound's nodes so far (0: none)
 };
 using BooleanProgressReport = std::function<void(const BooleanProgress&)>;
 
@@ -91,16 +98,15 @@ struct BooleanWork {
 // are proved to fit no distribution (a checked Farkas certificate). The
 // bounds never loosen from one order to the next.
 //
-// `effort`, when given, gets the work done and how it went.
+// `effort`, when given, gets the work done and how it went; `tuning` sets
+// how the computation goes, never whether a bound holds.
 //
 // With a work limit, the order during which the work runs out gets the best
 // bounds proved so far, and the later orders the same (a bound of an order
 // holds for every later one), all marked not optimal.
-std::vector<BooleanOrderBounds> booleanBounds(std::int32_t n,
-                                              const std::vector<IntervalList>& lines,
-                                              std::int32_t atLeast = 1,
-                                              const BooleanProgressReport& progress = {},
-                                              std::uint64_t workLimit = 0,
-                                              BooleanWork* effort = nullptr);
+std::vector<BooleanOrderBounds> booleanBounds(
+    std::int32_t n, const std::vector<IntervalList>& lines, std::int32_t atLeast = 1,
+    const BooleanProgressReport& progress = {}, std::uint64_t workLimit = 0,
+    BooleanWork* effort = nullptr, const BooleanTuning& tuning = BooleanTuning{});
 
 }  // namespace intersections

@@ -65,7 +65,7 @@ ColumnGeneration::ColumnGeneration(std::int32_t n, std::int32_t order,
 ColumnGeneration::ExactPass ColumnGeneration::priceExactly(const DyadicMultipliers& y,
                                                            const AtomObjective& objective,
                                                            const AtomSet& inMaster,
-                                                           BooleanWork& work) {
+                                                           BooleanWork& work, BooleanProgress now) {
   const auto start = std::chrono::steady_clock::now();
   ++work.exactPasses;
   ExactPass pass;
@@ -73,7 +73,16 @@ ColumnGeneration::ExactPass ColumnGeneration::priceExactly(const DyadicMultiplie
   if (n_ > tuning_.zetaEventsLimit) {
     // No pass over 2^n values: the branch and bound's least is exact, or,
     // cut off, a proved lower bound; its atom enters when it prices below zero.
-    const LeastReducedCost found = leastReducedCost(n_, rows_, y, objective);
+    // A work limit bounds the nodes too (1,024 a unit); cut off, the search
+    // still proves the least bound over the parts it left open.
+    std::uint64_t nodeLimit = ~std::uint64_t{0};
+    if (work.limit != 0)
+      nodeLimit = std::max<std::uint64_t>(work.limit - std::min(work.limit, work.spent), 1) * 1024;
+    const auto visited = [&](std::uint64_t nodes) {
+      now.nodes = nodes;
+      if (progress_) progress_(now);
+    };
+    const LeastReducedCost found = leastReducedCost(n_, rows_, y, objective, nodeLimit, 8, visited);
     work.nodes += found.nodes;
     work.spent += found.nodes / 1024;
     pass.least = found.lowerBound;
@@ -146,6 +155,14 @@ PhaseResult ColumnGeneration::run(AtomMaster& master, AtomSet& inMaster,
   bool haveProof = false;
   for (int round = 1; round <= tuning_.maxRounds; ++round) {
     ++work.rounds;
+    // What this round is doing, for the progress line.
+    BooleanProgress now{order_, upper, round, haveProof ? result.gap : 1.0, BooleanPhase::master,
+                        0};
+    const auto report = [&](BooleanPhase phase) {
+      now.phase = phase;
+      if (progress_) progress_(now);
+    };
+    report(BooleanPhase::master);
     const std::uint64_t workBefore = master.work();
     const auto start = std::chrono::steady_clock::now();
     const bool optimal = master.solve();
@@ -159,6 +176,7 @@ PhaseResult ColumnGeneration::run(AtomMaster& master, AtomSet& inMaster,
     if (!last) {
       violated = master.violatedRows(
           rowsPerRound_, objective.sign == 0 ? tuning_.firstPhaseSlack : tuning_.secondPhaseSlack);
+      report(BooleanPhase::search);
       atoms = search(master, duals, objective, inMaster, work);
     }
     const bool proving = last || (violated.empty() && atoms.empty());
@@ -166,7 +184,8 @@ PhaseResult ColumnGeneration::run(AtomMaster& master, AtomSet& inMaster,
       // The exact pass: the bound these duals prove, and the atoms the
       // search missed.
       const DyadicMultipliers y = dyadicMultipliers(duals);
-      ExactPass pass = priceExactly(y, objective, inMaster, work);
+      report(BooleanPhase::proof);
+      ExactPass pass = priceExactly(y, objective, inMaster, work, now);
       const mpq_class proved = provedLowerBound(rows_, y, pass.least);
       if (!haveProof || proved > result.proved) {
         result.proved = proved;
@@ -177,7 +196,8 @@ PhaseResult ColumnGeneration::run(AtomMaster& master, AtomSet& inMaster,
       result.gap = result.masterValue - result.proved.get_d();
       atoms = std::move(pass.atoms);
     }
-    if (progress_) progress_({order_, upper, round, haveProof ? result.gap : 1.0});
+    now.gap = haveProof ? result.gap : 1.0;
+    report(now.phase);
     if (!optimal) return result;
     if (last) {
       result.stopped = work.exhausted();

@@ -66,13 +66,14 @@ class ColumnGeneration {
  private:
   // The least reduced cost over all atoms for the multipliers `y`, exactly,
   // or a proved lower bound on it, and the atoms below -threshold it found
-  // that the master lacks, the best first, at most a round's worth.
+  // that the master lacks, the best first, at most a round's worth. `now`
+  // is the progress of the round, reported as the branch and bound goes on.
   struct ExactPass {
     std::int64_t least = 0;
     std::vector<EventSet> atoms;
   };
   ExactPass priceExactly(const DyadicMultipliers& y, const AtomObjective& objective,
-                         const AtomSet& inMaster, BooleanWork& work);
+                         const AtomSet& inMaster, BooleanWork& work, BooleanProgress now);
   // The atoms the search finds for the master's duals that the master lacks.
   std::vector<EventSet> search(const AtomMaster& master, const std::vector<double>& duals,
                                const AtomObjective& objective, const AtomSet& inMaster,
