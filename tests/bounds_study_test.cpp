@@ -3,13 +3,18 @@
 // made by hand, and the command lines and files it refuses.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/memory_limit.h"
@@ -544,6 +549,48 @@ TEST(BoundsStudy, RefusesWhatItCannotFollow) {
     EXPECT_EQ(large.status, 3);
     EXPECT_EQ(large.err.rfind("bounds-study: n = 1073741823 needs about ", 0), 0u) << large.err;
   }
+}
+
+// A study ended by SIGTERM at any moment leaves a file that --resume
+// completes to the bytes of the study run through, with the same summary.
+TEST(BoundsStudyLong, SigtermAtRandomMomentsThenResumeGivesTheWholeFile) {
+  TempDir dir;
+  const std::vector<std::string> study = {"--first", "1700000000", "--count", "30", "--csv",
+                                          "10",      "20",         "0.9",     "3"};
+  const auto argsWith = [&](const char* store, const std::string& file) {
+    std::vector<std::string> args = study;
+    args.insert(args.begin(), {store, file});
+    return args;
+  };
+  const std::string wholeFile = (dir.path / "whole.csv").string();
+  const auto started = std::chrono::steady_clock::now();
+  const auto whole = testing_support::runProgram(testing_support::boundsStudyPath(),
+                                                 argsWith("--instances", wholeFile), dir.path, "");
+  const auto took = std::chrono::steady_clock::now() - started;
+  ASSERT_EQ(whole.exitStatus, 0) << whole.err;
+  std::mt19937 generator(20261210);
+  std::uniform_int_distribution<long> moment(
+      0, std::chrono::duration_cast<std::chrono::milliseconds>(took).count());
+  int cut = 0;
+  for (int run = 0; run < 20; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    const std::string file = (dir.path / ("cut" + std::to_string(run) + ".csv")).string();
+    testing_support::RunningProgram running =
+        testing_support::startProgram({.program = testing_support::boundsStudyPath(),
+                                       .args = argsWith("--instances", file),
+                                       .dir = dir.path});
+    std::this_thread::sleep_for(std::chrono::milliseconds(moment(generator)));
+    kill(running.pid, SIGTERM);
+    const auto ended = testing_support::finishProgram(running);
+    ASSERT_TRUE(ended.signal == SIGTERM || ended.exitStatus == 0) << ended.err;
+    cut += ended.signal == SIGTERM;
+    const auto resumed = testing_support::runProgram(testing_support::boundsStudyPath(),
+                                                     argsWith("--resume", file), dir.path, "");
+    EXPECT_EQ(resumed.exitStatus, 0) << resumed.err;
+    EXPECT_EQ(resumed.out, whole.out);
+    EXPECT_EQ(readFile(file), readFile(wholeFile));
+  }
+  EXPECT_GE(cut, 10);  // most runs were cut short
 }
 
 }  // namespace
