@@ -252,7 +252,10 @@ class TimeEstimate {
   }
 
  private:
-  static constexpr double firstLook = 20;  // seconds of study before the estimate
+  // Seconds of study before the estimate. A grid takes each second's
+  // settings in turn, cheap ones often first; after a minute a few of every
+  // setting are usually done, and the estimate rests less on the cost model.
+  static constexpr double firstLook = 60;
   double totalCost_;
   bool shown_ = false;
 };
