@@ -185,4 +185,32 @@ TEST(BooleanProgressLine, ShowsALongComputationAtMostTwiceASecond) {
   }
 }
 
+// The study's time estimate: nothing before its first minute or with nothing
+// done or left; then once, the seconds so far scaled by the whole cost over
+// the cost done.
+TEST(TimeEstimate, ForeseesTheWholeStudyOnceAfterAMinute) {
+  struct Call {
+    double seconds;
+    std::size_t done;
+    double doneCost;
+    std::size_t left;
+    std::string shown;
+  };
+  const Call calls[] = {
+      {59.9, 40, 10, 160, ""},
+      {61, 0, 0, 200, ""},
+      {61, 200, 40, 0, ""},
+      {80, 50, 20, 150,
+       "about 3 min 20 s for the whole study, 2 min 0 s left (foreseen from its first 50 "
+       "instances)"},
+      {90, 60, 25, 140, ""},  // said once only
+  };
+  intersections::TimeEstimate estimate(50);
+  for (const Call& call : calls) {
+    SCOPED_TRACE(call.seconds);
+    EXPECT_EQ(estimate.after(call.seconds, call.done, call.doneCost, call.left).value_or(""),
+              call.shown);
+  }
+}
+
 }  // namespace

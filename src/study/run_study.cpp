@@ -234,32 +234,6 @@ Resumed resumeFrom(const std::string& name, const std::vector<WorkItem>& items,
   return resumed;
 }
 
-// Says once, after the first instances, how long the whole study looks like taking.
-class TimeEstimate {
- public:
-  explicit TimeEstimate(double totalCost) : totalCost_(totalCost) {}
-  // `done` instances of cost `doneCost` have taken `seconds`; returns the
-  // line to show, once, when it is time.
-  std::optional<std::string> after(double seconds, std::size_t done, double doneCost,
-                                   std::size_t left) {
-    if (shown_ || left == 0 || done == 0 || seconds < firstLook || doneCost <= 0) return {};
-    shown_ = true;
-    const double rate = seconds / doneCost;
-    const double remaining = (totalCost_ - doneCost) * rate;
-    return "about " + durationText(seconds + remaining) + " for the whole study, " +
-           durationText(remaining) + " left (foreseen from its first " + std::to_string(done) +
-           " instance" + (done == 1 ? "" : "s") + ")";
-  }
-
- private:
-  // Seconds of study before the estimate. A grid takes each second's
-  // settings in turn, cheap ones often first; after a minute a few of every
-  // setting are usually done, and the estimate rests less on the cost model.
-  static constexpr double firstLook = 60;
-  double totalCost_;
-  bool shown_ = false;
-};
-
 // Studies `items` on `jobs` threads. Results are taken in the order of the
 // items whatever thread made them, and the rows of each instance are written
 // in one piece as soon as it and every earlier one are done, so that the

@@ -28,4 +28,14 @@ void StudyProgress::update(std::size_t done) {
   line_.show(studyProgressText(done, total_, now));
 }
 
+std::optional<std::string> TimeEstimate::after(double seconds, std::size_t done, double doneCost,
+                                               std::size_t left) {
+  if (shown_ || left == 0 || done == 0 || seconds < firstLook || doneCost <= 0) return {};
+  shown_ = true;
+  const double remaining = (totalCost_ - doneCost) * (seconds / doneCost);
+  return "about " + durationText(seconds + remaining) + " for the whole study, " +
+         durationText(remaining) + " left (foreseen from its first " + std::to_string(done) +
+         " instance" + (done == 1 ? "" : "s") + ")";
+}
+
 }  // namespace intersections

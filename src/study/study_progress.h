@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "common/status_line.h"
@@ -27,6 +28,28 @@ class StudyProgress {
   StatusLine& line_;
   std::size_t total_;
   StatusThrottle throttle_;
+};
+
+// Says once, after the first minute, how long the whole study looks like
+// taking: the seconds so far scaled by the cost of the whole study over the
+// cost of the instances done. A grid takes each second's settings in turn,
+// cheap ones often first; after a minute a few of every setting are usually
+// done, and the estimate rests less on the cost model.
+class TimeEstimate {
+ public:
+  static constexpr double firstLook = 60;  // seconds of study before the estimate
+
+  explicit TimeEstimate(double totalCost) : totalCost_(totalCost) {}
+  // `done` instances of cost `doneCost` have taken `seconds`, `left` are
+  // still to do; returns the line to show, once, when it is time:
+  // "about 3 min 20 s for the whole study, 2 min 20 s left (foreseen from
+  // its first 160 instances)".
+  std::optional<std::string> after(double seconds, std::size_t done, double doneCost,
+                                   std::size_t left);
+
+ private:
+  double totalCost_;
+  bool shown_ = false;
 };
 
 }  // namespace intersections
