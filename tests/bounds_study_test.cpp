@@ -35,6 +35,7 @@
 namespace {
 
 using namespace intersections;
+using testing_support::linesAfterHeader;
 using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
@@ -43,16 +44,6 @@ using testing_support::Outcome;
 
 Outcome study(const std::vector<std::string>& args) {
   return testing_support::boundsStudyHere(args);
-}
-
-// The lines of `text` after its first, each without its LF.
-std::vector<std::string> linesAfterHeader(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  std::getline(in, line);
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
 }
 
 // A row of an instances file from its twelfth field on: union-bounds' row.

@@ -24,18 +24,9 @@
 namespace {
 
 using namespace intersections;
+using testing_support::linesAfterHeader;
 using testing_support::readFile;
 using testing_support::TempDir;
-
-// The lines of `text` after its first, each without its LF.
-std::vector<std::string> rowsOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  std::getline(in, line);
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
-}
 
 TEST(StudyFamilies, EachRowIsUnionBoundsOnTheFileOfTheInstanceDrawnHere) {
   struct Case {
@@ -97,7 +88,7 @@ TEST(StudyFamilies, EachRowIsUnionBoundsOnTheFileOfTheInstanceDrawnHere) {
     EXPECT_EQ(readFile(seen), readFile(file));
     EXPECT_EQ(readFile(seen + ".n"), std::to_string(c.n) + "\n");
 
-    const std::vector<std::string> expected = rowsOf(out.str());
+    const std::vector<std::string> expected = linesAfterHeader(out.str());
     ASSERT_EQ(result.rows.size(), expected.size());
     const std::string lead = std::to_string(c.n) + ',' + std::to_string(c.density) + ',' + c.P +
                              ',' + std::to_string(c.m) + ",1,none,0,," + c.family + ',' +
@@ -148,7 +139,7 @@ TEST(StudyFamilies, ManyOutcomesLeaveTheBooleanBoundsApart) {
                                         "200", "--instances", rows, "12", "20", "0.9", "3"});
   ASSERT_EQ(result.status, 0) << result.err;
   double widest = 0;
-  for (const std::string& line : rowsOf(readFile(rows))) {
+  for (const std::string& line : linesAfterHeader(readFile(rows))) {
     const InstanceRow row = parseInstancesRow(line);
     const auto& lower = row.bounds[row.bounds.size() - 2];
     const auto& upper = row.bounds.back();

@@ -3,6 +3,10 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "common/message_text.h"
+#include "common/options.h"
+#include "lines/units.h"
+
 namespace intersections {
 
 namespace {
@@ -96,6 +100,18 @@ std::optional<mpq_class> parseDecimal(const std::string& text) {
   }
   value.canonicalize();
   return negative ? -value : value;
+}
+
+std::uint32_t parseHalfWidth(const std::string& text) {
+  const std::optional<mpq_class> value = parseDecimal(text);
+  if (!value || *value < 0 || *value > 1) {
+    throw UsageError("--delta takes a half-width, a decimal number from 0 to 1, not \"" +
+                     shownText(text) + "\"");
+  }
+  mpz_class units;
+  const mpq_class scaled = *value * unitsPerOne;
+  mpz_cdiv_q(units.get_mpz_t(), scaled.get_num_mpz_t(), scaled.get_den_mpz_t());
+  return static_cast<std::uint32_t>(units.get_ui());
 }
 
 }  // namespace intersections

@@ -2,6 +2,7 @@
 
 #include <gmpxx.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -27,5 +28,10 @@ inline constexpr long decimalExponentLimit = 1000000;
 // value has more than a million decimals, or a million zeros before the
 // point, and its exact form would take megabytes.
 std::optional<mpq_class> parseDecimal(const std::string& text);
+
+// The value of --delta: a decimal D from 0 to 1 as a half-width in units of
+// 10^-9, rounded up so that every true value stays inside its interval.
+// Throws UsageError for anything else.
+std::uint32_t parseHalfWidth(const std::string& text);
 
 }  // namespace intersections

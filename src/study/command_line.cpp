@@ -11,7 +11,6 @@
 #include "common/options.h"
 #include "common/whole_number.h"
 #include "instance/limits.h"
-#include "lines/units.h"
 #include "reporting/decimal.h"
 #include "study/grid.h"
 
@@ -44,19 +43,6 @@ double probability(const std::string& text) {
     throw UsageError("P must be a decimal number from 0 to 1, not \"" + shownText(text) + "\"");
   }
   return value;
-}
-
-// A half-width on the grid of 10^-9 that is at least D, as union-bounds takes --delta.
-std::uint32_t parseHalfWidth(const std::string& text) {
-  const std::optional<mpq_class> value = parseDecimal(text);
-  if (!value || *value < 0 || *value > 1) {
-    throw UsageError("--delta takes a half-width, a decimal number from 0 to 1, not \"" +
-                     shownText(text) + "\"");
-  }
-  mpz_class units;
-  const mpq_class scaled = *value * unitsPerOne;
-  mpz_cdiv_q(units.get_mpz_t(), scaled.get_num_mpz_t(), scaled.get_den_mpz_t());
-  return static_cast<std::uint32_t>(units.get_ui());
 }
 
 // The settings of the grid: every N of `ns` with every DENSITY, P and M, in

@@ -86,10 +86,10 @@ class PipeSignalHeld {
   }
   ~PipeSignalHeld() {
     sigset_t pending;
-    const timespec none{};
+    const timespec noWait{};
     while (sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1 &&
            sigismember(&before_, SIGPIPE) == 0) {
-      if (sigtimedwait(&pipe_, nullptr, &none) < 0 && errno != EINTR) break;
+      if (sigtimedwait(&pipe_, nullptr, &noWait) < 0 && errno != EINTR) break;
     }
     pthread_sigmask(SIG_SETMASK, &before_, nullptr);
   }

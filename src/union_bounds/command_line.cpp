@@ -6,7 +6,6 @@
 #include "common/options.h"
 #include "common/whole_number.h"
 #include "instance/limits.h"
-#include "lines/units.h"
 #include "reporting/decimal.h"
 
 namespace intersections {
@@ -45,20 +44,6 @@ KnownUnion parseUnion(const std::string& text) {
                      "\"");
   }
   return {text, *value};
-}
-
-// A half-width on the grid of 10^-9 that is at least D: rounding up keeps
-// every true value inside its interval.
-std::uint32_t parseDelta(const std::string& text) {
-  const std::optional<mpq_class> value = parseDecimal(text);
-  if (!value || *value < 0 || *value > 1) {
-    throw UsageError("--delta takes a half-width, a decimal number from 0 to 1, not \"" +
-                     shownText(text) + "\"");
-  }
-  mpz_class units;
-  const mpq_class scaled = *value * unitsPerOne;
-  mpz_cdiv_q(units.get_mpz_t(), scaled.get_num_mpz_t(), scaled.get_den_mpz_t());
-  return static_cast<std::uint32_t>(units.get_ui());
 }
 
 }  // namespace
@@ -101,7 +86,7 @@ BoundsOptions parseCommandLine(const std::vector<std::string>& args) {
     } else if (name == "--certificates") {
       options.certificates = option.value;
     } else {
-      options.halfWidth = parseDelta(option.value);
+      options.halfWidth = parseHalfWidth(option.value);
     }
   }
   const std::vector<std::string>& operands = split.operands;

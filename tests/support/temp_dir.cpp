@@ -46,4 +46,13 @@ WorkingDirectory::~WorkingDirectory() {
   std::filesystem::current_path(previous, ignored);
 }
 
+std::vector<std::string> linesAfterHeader(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  std::getline(in, line);
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
 }  // namespace testing_support

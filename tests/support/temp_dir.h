@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -20,6 +21,9 @@ std::string readFile(const std::filesystem::path& file);
 
 // Writes `content` to `file`, replacing it.
 void writeFile(const std::filesystem::path& file, const std::string& content);
+
+// The lines of `text` after its first (a header), each without its LF.
+std::vector<std::string> linesAfterHeader(const std::string& text);
 
 // Makes `dir` the working directory for the lifetime of the object.
 struct WorkingDirectory {
